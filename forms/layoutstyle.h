@@ -1,0 +1,29 @@
+// How the fixed layouts are drawn: the application's own style with compact frame captions,
+// and an interface font no larger than the layouts were sized for.
+#pragma once
+
+#include <QProxyStyle>
+
+
+namespace orbisk {
+
+// The frames of the fixed layouts are narrow (65 pixels for "Instruments"); the usual style
+// indents a frame's caption so far that it no longer fits. This style starts the caption at
+// the frame's left edge and draws everything else as the application's style does.
+class CompactFrameStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option,
+                         SubControl subControl, const QWidget *widget) const override;
+};
+
+// The layouts' control sizes were chosen for an 8-point interface font. A larger desktop
+// default (9 points is common) would clip captions and measure texts, so the desktop's font
+// family is kept and its size capped at 8 points; a smaller default stays as it is.
+constexpr double layoutPointSize = 8.0;
+
+// Installs CompactFrameStyle and the capped font for the whole application.
+void applyLayoutStyle();
+
+} // namespace orbisk

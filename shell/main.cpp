@@ -1,0 +1,14 @@
+#include "layoutstyle.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QLocale>
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    orbisk::applyLayoutStyle();
+    orbisk::MainWindow window(QLocale::system().decimalPoint());
+    window.show();
+    return QApplication::exec();
+}
