@@ -65,7 +65,9 @@ MainWindow::MainWindow(const QString &decimalSeparator, QWidget *parent)
     const QList<QWidget *> focusChain = buildForm(client, mainWindowControls());
 
     auto *buySide = client->findChild<QLineEdit *>(QStringLiteral("txtBidCross1"));
-    buySide->setStyleSheet(QStringLiteral("QLineEdit { background-color: rgb(255, 255, 255); }"));
+    QPalette white = buySide->palette();
+    white.setColor(QPalette::Base, QColor(255, 255, 255));
+    buySide->setPalette(white);
     for (int leg = 1; leg <= legCount; ++leg)
         client->findChild<QLineEdit *>(QStringLiteral("txtSpread%1").arg(leg))->setEnabled(false);
 
@@ -81,7 +83,7 @@ MainWindow::MainWindow(const QString &decimalSeparator, QWidget *parent)
     // The client area, below the menu bar, sits at a fixed place on the screen.
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(client->width(), client->height() + menuHeight);
-    move(pixels(mainClientLeft), pixels(mainClientTop) - menuHeight);
+    setGeometry(pixels(mainClientLeft), pixels(mainClientTop) - menuHeight, width(), height());
     focusChain.first()->setFocus();
 }
 

@@ -1,0 +1,22 @@
+# Sourced by the scripts: installs the Debian packages they need when any is missing.
+# As root it runs apt-get itself; otherwise it prints the command to run and stops.
+
+require_packages() {
+    local missing=() package
+    for package in "$@"; do
+        dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+            missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "Orbisk needs these Debian packages. Install them with:" >&2
+        echo "  sudo apt-get install -y ${missing[*]}" >&2
+        exit 1
+    fi
+    echo "Installing ${missing[*]}" >&2
+    apt-get update -qq &&
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# What every build needs.
+build_packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
