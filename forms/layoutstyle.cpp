@@ -1,6 +1,9 @@
 #include "layoutstyle.h"
 
+#include "formlayout.h"
+
 #include <QApplication>
+#include <QFontMetrics>
 #include <QStyleOptionGroupBox>
 
 namespace orbisk {
@@ -21,11 +24,21 @@ QRect CompactFrameStyle::subControlRect(ComplexControl control, const QStyleOpti
 void applyLayoutStyle()
 {
     QApplication::setStyle(new CompactFrameStyle);
-    QFont font = QApplication::font();
-    if (font.pointSizeF() > layoutPointSize) {
-        font.setPointSizeF(layoutPointSize);
-        QApplication::setFont(font);
-    }
+
+    const QString tightestCaption = QStringLiteral("Instruments");
+    const int room = pixels(975);
+    const auto fits = [&](const QFont &font) {
+        return QFontMetrics(font).boundingRect(tightestCaption).right() < room;
+    };
+    const QFont desktop = QApplication::font();
+    if (desktop.pointSizeF() <= largestLayoutPointSize && fits(desktop))
+        return;
+    QFont font = desktop;
+    constexpr double smallest = 6.0;
+    font.setPointSizeF(largestLayoutPointSize);
+    while (!fits(font) && font.pointSizeF() > smallest)
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    QApplication::setFont(font);
 }
 
 } // namespace orbisk

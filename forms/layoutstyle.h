@@ -18,12 +18,13 @@ public:
                          SubControl subControl, const QWidget *widget) const override;
 };
 
-// The layouts' control sizes were chosen for an 8-point interface font. A larger desktop
-// default (9 points is common) would clip captions and measure texts, so the desktop's font
-// family is kept and its size capped at 8 points; a smaller default stays as it is.
-constexpr double layoutPointSize = 8.0;
+// The layouts' control sizes were chosen for a small interface font. A larger desktop default
+// (9 points is common) would clip captions and measure texts, so the desktop's font family is
+// kept at the largest size, up to 8 points, at which the layouts' tightest caption
+// ("Instruments" in a 975-twip frame) fits; a default that fits already stays as it is.
+constexpr double largestLayoutPointSize = 8.0;
 
-// Installs CompactFrameStyle and the capped font for the whole application.
+// Installs CompactFrameStyle and that font for the whole application.
 void applyLayoutStyle();
 
 } // namespace orbisk

@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStyle>
 #include <QTest>
 #include <QTimer>
 
@@ -156,6 +157,33 @@ private slots:
             visited << QApplication::focusWidget()->objectName();
         }
         QCOMPARE(visited, expectedTabOrder + QStringList{"txtBid1"});
+    }
+
+    void visibleTexts_fitTheirControls()
+    {
+        retype("txtBid3", "1.1845");
+        click("btnRateUp3"); // the widest measures of the examples: 11.2135 and -28.00941
+        QCOMPARE(text("txtAskCross1"), QStringLiteral("-28.00941"));
+        const int frame = m_window->style()->pixelMetric(QStyle::PM_DefaultFrameWidth);
+        for (QWidget *widget : m_window->centralWidget()->findChildren<QWidget *>()) {
+            if (widget->y() >= widget->parentWidget()->height() - 1)
+                continue; // the inert controls below the lower frames' edge
+            const QFontMetrics metrics = widget->fontMetrics();
+            int room = widget->width();
+            QString shown;
+            if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+                shown = edit->text();
+                room -= 2 * frame + 4;
+            } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
+                shown = button->text();
+                room -= 4;
+            } else if (auto *label = qobject_cast<QLabel *>(widget)) {
+                shown = label->text();
+            } else if (auto *box = qobject_cast<QGroupBox *>(widget)) {
+                shown = box->title();
+            }
+            QVERIFY2(metrics.boundingRect(shown).right() < room, qPrintable(widget->objectName()));
+        }
     }
 
     void menu_hasFourEntriesWithShortcuts()
