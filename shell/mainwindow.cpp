@@ -1,12 +1,17 @@
 #include "mainwindow.h"
 
 #include "mainlayout.h"
+#include "settingsdialog.h"
+#include "settingsfile.h"
+#include "settingslayout.h"
 #include "stepping.h"
 #include "widgetboard.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QTimer>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -52,9 +57,10 @@ void openModal(QMessageBox *box)
 
 } // namespace
 
-MainWindow::MainWindow(const QString &decimalSeparator, QWidget *parent)
+MainWindow::MainWindow(const QString &decimalSeparator, const QString &settingsPath, QWidget *parent)
     : QMainWindow(parent)
     , m_separator(decimalSeparator.toStdString())
+    , m_settingsPath(settingsPath)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orbisk"));
@@ -87,7 +93,8 @@ MainWindow::MainWindow(const QString &decimalSeparator, QWidget *parent)
     focusChain.first()->setFocus();
 }
 
-MainWindow::~MainWindow() = default;
+// The dialog goes with the main window without saving: only its own close writes the file.
+MainWindow::~MainWindow() { delete m_settings; }
 
 void MainWindow::buildMenu()
 {
@@ -102,7 +109,7 @@ void MainWindow::buildMenu()
         return action;
     };
     QAction *about = addEntry(QStringLiteral("About"), Qt::CTRL | Qt::Key_A, [this] { showAbout(); });
-    QAction *settings = addEntry(QStringLiteral("Settings"), Qt::CTRL | Qt::Key_S, [] {});
+    QAction *settings = addEntry(QStringLiteral("Settings"), Qt::CTRL | Qt::Key_S, [this] { showSettings(); });
     menu->addSeparator()->setObjectName(QStringLiteral("Separator"));
     QAction *exit = addEntry(QStringLiteral("Exit"), Qt::CTRL | Qt::Key_E,
                              [] { QCoreApplication::exit(0); });
@@ -114,6 +121,18 @@ void MainWindow::buildMenu()
 
 void MainWindow::load()
 {
+    // Names and starting quotes are copied unchanged from the dialog's fields, in file order.
+    SettingsDialog *dialog = settingsDialog();
+    const QStringList values = dialog->values();
+    const QStringList targets = settingsFieldNames();
+    for (int i = 0; i < settingsValueCount; ++i) {
+        if (i < legCount)
+            findChild<QLabel *>(QStringLiteral("lblInstr%1").arg(i + 1))->setText(values[i]);
+        else
+            findChild<QLineEdit *>(targets[i])->setText(values[i]);
+    }
+    m_startupProblem = dialog->loadProblem();
+
     for (const QString &direction : {QStringLiteral("Down"), QStringLiteral("Up")}) {
         for (int leg = 1; leg <= legCount; ++leg)
             findChild<QPushButton *>(QStringLiteral("btnRate%1%2").arg(direction).arg(leg))->setEnabled(true);
@@ -162,6 +181,33 @@ void MainWindow::showAbout()
 {
     openModal(new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Orbisk"), QStringLiteral(" "),
                               QMessageBox::Ok, this));
+}
+
+SettingsDialog *MainWindow::settingsDialog()
+{
+    if (!m_settings)
+        m_settings = new SettingsDialog(m_settingsPath);
+    return m_settings;
+}
+
+void MainWindow::showSettings()
+{
+    const bool built = !m_settings;
+    SettingsDialog *dialog = settingsDialog();
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+    if (built && !dialog->loadProblem().isEmpty())
+        showWarning(dialog->loadProblem());
+}
+
+void MainWindow::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_startupProblem.isEmpty()) {
+        const QString problem = std::exchange(m_startupProblem, QString());
+        QTimer::singleShot(0, this, [this, problem] { showWarning(problem); });
+    }
 }
 
 void MainWindow::showWarning(const QString &text)

@@ -5,12 +5,14 @@
 #include "indicator.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <memory>
 #include <string>
 
 namespace orbisk {
 
+class SettingsDialog;
 class WidgetBoard;
 
 class MainWindow final : public QMainWindow {
@@ -18,11 +20,14 @@ class MainWindow final : public QMainWindow {
 
 public:
     // The separator is the user's decimal separator, used to read and write every number.
-    explicit MainWindow(const QString &decimalSeparator, QWidget *parent = nullptr);
+    // The leg names and starting quotes come from the settings file at the path, through the
+    // settings dialog.
+    MainWindow(const QString &decimalSeparator, const QString &settingsPath, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     enum class Stepper { Rate, Spread };
@@ -33,10 +38,17 @@ private:
     void step(Stepper stepper, int leg, int direction);
     void evaluateIndicator(Measure changed);
     void showAbout();
+    void showSettings();
+    SettingsDialog *settingsDialog();
     void showWarning(const QString &text);
 
     std::string m_separator;
     std::unique_ptr<WidgetBoard> m_board;
+    QString m_settingsPath;
+    // The one settings dialog while it exists; it deletes itself when the user closes it.
+    QPointer<SettingsDialog> m_settings;
+    QString m_startupProblem; // told once the window is on screen
+
 };
 
 } // namespace orbisk

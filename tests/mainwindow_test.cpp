@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QStyle>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -66,6 +67,7 @@ QMessageBox *openMessageBox()
 class MainWindowTest : public QObject {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
     std::unique_ptr<MainWindow> m_window;
 
     template <typename T = QWidget> T *find(const QString &name) const
@@ -87,7 +89,7 @@ class MainWindowTest : public QObject {
     }
     void openWindow(const QString &separator = QStringLiteral("."))
     {
-        m_window = std::make_unique<MainWindow>(separator);
+        m_window = std::make_unique<MainWindow>(separator, m_dir.filePath("orbisk.set"));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
@@ -131,7 +133,7 @@ private slots:
 
     void startup_showsInitialTexts()
     {
-        QCOMPARE(find<QLabel>("lblInstr1")->text(), QStringLiteral("gbp/usd"));
+        QCOMPARE(find<QLabel>("lblInstr1")->text(), QStringLiteral("GBP/USD")); // no settings file
         QCOMPARE(text("txtBid2"), QStringLiteral("0.7225"));
         QCOMPARE(text("txtAsk2"), QStringLiteral("0.7230"));
         QCOMPARE(text("txtBidCross1"), QString());

@@ -1,0 +1,236 @@
+#include "settingsfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStringDecoder>
+#include <QStringEncoder>
+
+namespace orbisk {
+namespace {
+
+// A text box holds at most this many characters; a longer value could not be shown whole.
+constexpr qsizetype maxValueLength = 32767;
+constexpr qsizetype maxValueBytes = 4 * maxValueLength;
+
+const QStringList valueNames = {"the name of leg 1", "the name of leg 2", "the name of leg 3",
+                                "the bid of leg 1",  "the bid of leg 2",  "the bid of leg 3",
+                                "the ask of leg 1",  "the ask of leg 2",  "the ask of leg 3"};
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// Sequential bytes from the file, fetched in small blocks so that nothing after the ninth
+// field is read.
+class ByteSource {
+public:
+    explicit ByteSource(QFile &file)
+        : m_file(file)
+    {
+    }
+
+    int peek()
+    {
+        if (m_pos == m_buffer.size() && !refill())
+            return -1;
+        return static_cast<unsigned char>(m_buffer[m_pos]);
+    }
+    int get()
+    {
+        const int c = peek();
+        if (c >= 0)
+            ++m_pos;
+        return c;
+    }
+    [[nodiscard]] bool failed() const { return m_failed; }
+
+private:
+    bool refill()
+    {
+        if (m_failed)
+            return false;
+        m_buffer = m_file.read(4096);
+        m_pos = 0;
+        if (m_file.error() != QFileDevice::NoError) {
+            m_failed = true;
+            m_buffer.clear();
+        }
+        return !m_buffer.isEmpty();
+    }
+
+    QFile &m_file;
+    QByteArray m_buffer;
+    qsizetype m_pos = 0;
+    bool m_failed = false;
+};
+
+// Consumes one line end (CR LF, CR or LF) or comma if one is next; reports whether it did.
+bool consumeDelimiter(ByteSource &in)
+{
+    const int c = in.peek();
+    if (c == ',' || c == '\n') {
+        in.get();
+        return true;
+    }
+    if (c == '\r') {
+        in.get();
+        if (in.peek() == '\n')
+            in.get();
+        return true;
+    }
+    return false;
+}
+
+enum class FieldStatus { Read, EndOfFile, Unclosed, TooLong };
+
+FieldStatus readField(ByteSource &in, QByteArray &value)
+{
+    value.clear();
+    while (isBlank(static_cast<char>(in.peek())))
+        in.get();
+    if (in.peek() < 0)
+        return FieldStatus::EndOfFile;
+
+    if (in.peek() == '"') {
+        in.get();
+        for (int c = in.get(); c != '"'; c = in.get()) {
+            if (c < 0)
+                return FieldStatus::Unclosed;
+            if (value.size() == maxValueBytes)
+                return FieldStatus::TooLong;
+            value += static_cast<char>(c);
+        }
+        while (in.peek() >= 0 && !consumeDelimiter(in))
+            in.get(); // text after the closing quote belongs to no value
+        return FieldStatus::Read;
+    }
+
+    for (int c = in.peek(); c >= 0 && c != ',' && c != '\r' && c != '\n'; c = in.peek()) {
+        if (value.size() == maxValueBytes)
+            return FieldStatus::TooLong;
+        value += static_cast<char>(in.get());
+    }
+    while (!value.isEmpty() && isBlank(value.back()))
+        value.chop(1);
+    consumeDelimiter(in);
+    return FieldStatus::Read;
+}
+
+bool isText(const QString &value)
+{
+    return std::none_of(value.begin(), value.end(), [](QChar c) {
+        return c.category() == QChar::Other_Control && c != u'\t' && c != u'\r' && c != u'\n';
+    });
+}
+
+} // namespace
+
+const QStringList &initialSettings()
+{
+    static const QStringList values = {"GBP/USD", "EUR/GBP", "EUR/USD", "1.6364", "0.7225",
+                                       "1.1826",  "1.6369",  "0.7230",  "1.1831"};
+    return values;
+}
+
+QString settingsFilePath()
+{
+    return QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("orbisk.set"));
+}
+
+SettingsRead readSettings(const QString &path)
+{
+    SettingsRead result;
+    if (!QFileInfo(path).isFile())
+        return result;
+    result.present = true;
+
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.problem = QStringLiteral("it cannot be opened (%1)").arg(file.errorString());
+        return result;
+    }
+    ByteSource in(file);
+    QByteArray bytes;
+    while (result.values.size() < settingsValueCount) {
+        const QString name = valueNames[result.values.size()];
+        const FieldStatus status = readField(in, bytes);
+        if (in.failed()) {
+            result.problem = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+            return result;
+        }
+        switch (status) {
+        case FieldStatus::EndOfFile:
+            result.problem = QStringLiteral("it holds only %1 of its %2 values")
+                                 .arg(result.values.size())
+                                 .arg(settingsValueCount);
+            return result;
+        case FieldStatus::Unclosed:
+            result.problem = QStringLiteral("the quotes around %1 are not closed").arg(name);
+            return result;
+        case FieldStatus::TooLong:
+            result.problem = QStringLiteral("%1 is too long").arg(name);
+            return result;
+        case FieldStatus::Read:
+            break;
+        }
+        QStringDecoder decoder(QStringDecoder::System);
+        const QString value = decoder(bytes);
+        if (decoder.hasError() || !isText(value)) {
+            result.problem = QStringLiteral("%1 is not text").arg(name);
+            return result;
+        }
+        if (value.size() > maxValueLength) {
+            result.problem = QStringLiteral("%1 is too long").arg(name);
+            return result;
+        }
+        result.values.append(value);
+    }
+    return result;
+}
+
+EncodedSettings encodeSettings(const QStringList &values)
+{
+    EncodedSettings encoded;
+    QStringEncoder encoder(QStringEncoder::System);
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        const QString &value = values[i];
+        const bool needsQuotes =
+            value.contains(u',') || value.contains(u'\r') || value.contains(u'\n') ||
+            (!value.isEmpty() && (isBlank(value.front().toLatin1()) || isBlank(value.back().toLatin1())));
+        if (value.startsWith(u'"') || (needsQuotes && value.contains(u'"'))) {
+            encoded.problem = QStringLiteral("%1 holds a double quote, which the file cannot store there")
+                                  .arg(valueNames.value(i));
+            return encoded;
+        }
+        const QByteArray bytes = encoder(needsQuotes ? u'"' + value + u'"' : value);
+        if (encoder.hasError()) {
+            encoded.problem = QStringLiteral("%1 holds a character the system's encoding lacks")
+                                  .arg(valueNames.value(i));
+            return encoded;
+        }
+        encoded.bytes += bytes + "\r\n";
+    }
+    return encoded;
+}
+
+std::optional<QString> writeSettings(const QString &path, const QStringList &values)
+{
+    const EncodedSettings encoded = encodeSettings(values);
+    if (!encoded.problem.isEmpty())
+        return encoded.problem;
+    QSaveFile file(path);
+    file.setDirectWriteFallback(true);
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(encoded.bytes) != encoded.bytes.size()) {
+        const QString error = file.errorString();
+        file.cancelWriting();
+        return error;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+} // namespace orbisk
