@@ -42,8 +42,7 @@ std::string head(const Failure &f)
     case Failure::Action::RateStep:
         return "Leg " + leg + " cannot be stepped " + (f.direction < 0 ? "down" : "up") + ": ";
     case Failure::Action::SpreadStep:
-        return "The spread of leg " + leg + " cannot be " +
-               (f.direction < 0 ? "narrowed" : "widened") + ": ";
+        return "The spread of leg " + leg + " cannot be " + (f.direction < 0 ? "narrowed" : "widened") + ": ";
     case Failure::Action::BuySideMeasure:
         return "The buy-side measure cannot be computed: ";
     case Failure::Action::SellSideMeasure:
@@ -69,8 +68,8 @@ std::string reason(const Failure &f, std::string_view separator)
                doubleToText(-3.2768, separator) + " to " + doubleToText(3.2767, separator) +
                " in which a bid can be stepped.";
     case Failure::Problem::SpreadAtLimit:
-        return "it is already " + f.text + " pips, the " +
-               (f.direction < 0 ? "narrowest" : "widest") + " it can be.";
+        return "it is already " + f.text + " pips, the " + (f.direction < 0 ? "narrowest" : "widest") +
+               " it can be.";
     case Failure::Problem::ResultTooLarge:
         return "the quotes give a result beyond the range of single-precision numbers.";
     }

@@ -13,8 +13,8 @@ bool isPositive(std::string_view text, std::string_view separator)
 
 } // namespace
 
-Indication evaluateIndicator(Measure changed, std::string_view buySideText,
-                             std::string_view sellSideText, std::string_view separator)
+Indication evaluateIndicator(Measure changed, std::string_view buySideText, std::string_view sellSideText,
+                             std::string_view separator)
 {
     const Indication wait{"Wait", " "};
     const Indication buy{"Buy", "Sell 1+2 Buy 3"};   // the sell-side measure is positive

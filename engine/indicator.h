@@ -19,7 +19,7 @@ struct Indication {
 // zero; a text that cannot be read, empty included, is not positive. The measure that changed
 // is tested first and the other one second, so when both are positive the one that did not
 // change wins. Never fails.
-Indication evaluateIndicator(Measure changed, std::string_view buySideText,
-                             std::string_view sellSideText, std::string_view separator);
+Indication evaluateIndicator(Measure changed, std::string_view buySideText, std::string_view sellSideText,
+                             std::string_view separator);
 
 } // namespace orbisk

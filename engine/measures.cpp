@@ -81,23 +81,21 @@ std::string measureText(float value, std::string_view separator)
 MeasureText get_crossBid(const QuoteBoard &board, int leg, std::string_view separator)
 {
     const auto action = Failure::Action::BuySideMeasure;
-    const auto q = readQuotes(board, {Field::ask(2), Field::ask(1), Field::bid(3)}, action, leg,
-                              separator);
+    const auto q = readQuotes(board, {Field::ask(2), Field::ask(1), Field::bid(3)}, action, leg, separator);
     if (q.failure)
         return {{}, q.failure};
-    return finish(buySideValue(q.values[1], q.values[0], q.values[2]), action,
-                  Field::buySideMeasure(), leg, separator);
+    return finish(buySideValue(q.values[1], q.values[0], q.values[2]), action, Field::buySideMeasure(), leg,
+                  separator);
 }
 
 MeasureText get_crossAsk(const QuoteBoard &board, int leg, std::string_view separator)
 {
     const auto action = Failure::Action::SellSideMeasure;
-    const auto q = readQuotes(board, {Field::bid(2), Field::bid(1), Field::ask(3)}, action, leg,
-                              separator);
+    const auto q = readQuotes(board, {Field::bid(2), Field::bid(1), Field::ask(3)}, action, leg, separator);
     if (q.failure)
         return {{}, q.failure};
-    return finish(sellSideValue(q.values[1], q.values[0], q.values[2]), action,
-                  Field::sellSideMeasure(), leg, separator);
+    return finish(sellSideValue(q.values[1], q.values[0], q.values[2]), action, Field::sellSideMeasure(), leg,
+                  separator);
 }
 
 } // namespace orbisk

@@ -9,8 +9,14 @@
 namespace orbisk {
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 std::string_view trimBlanks(std::string_view text)
 {
@@ -186,6 +192,9 @@ std::string doubleToText(double value, std::string_view separator)
     return formatGeneral(value, 15, separator);
 }
 
-std::string wholeToText(PipCount value) { return std::to_string(value); }
+std::string wholeToText(PipCount value)
+{
+    return std::to_string(value);
+}
 
 } // namespace orbisk

@@ -10,14 +10,12 @@ constexpr double pipsPerUnit = 10000.0;
 
 Failure::Problem problemOf(NumberError error)
 {
-    return error == NumberError::Overflow ? Failure::Problem::TooLarge
-                                          : Failure::Problem::NotANumber;
+    return error == NumberError::Overflow ? Failure::Problem::TooLarge : Failure::Problem::NotANumber;
 }
 
 } // namespace
 
-std::optional<Failure> rateStep(QuoteBoard &board, int leg, int direction,
-                                std::string_view separator)
+std::optional<Failure> rateStep(QuoteBoard &board, int leg, int direction, std::string_view separator)
 {
     const auto action = Failure::Action::RateStep;
     const Field bidField = Field::bid(leg);
@@ -30,8 +28,7 @@ std::optional<Failure> rateStep(QuoteBoard &board, int leg, int direction,
     // Exact in double: a float times 10000 needs at most 38 significant bits.
     const auto pips = pipRound(static_cast<double>(bid.value) * pipsPerUnit + direction);
     if (!pips.ok())
-        return Failure{action, Failure::Problem::BidNotSteppable, bidField, bidText, leg,
-                       direction};
+        return Failure{action, Failure::Problem::BidNotSteppable, bidField, bidText, leg, direction};
     board.setText(bidField, doubleToText(pips.value / pipsPerUnit, separator));
 
     // The ask follows the bid text as written, not the pip count.
@@ -59,8 +56,7 @@ std::optional<Failure> rateStep(QuoteBoard &board, int leg, int direction,
     return std::nullopt;
 }
 
-std::optional<Failure> spreadStep(QuoteBoard &board, int leg, int direction,
-                                  std::string_view separator)
+std::optional<Failure> spreadStep(QuoteBoard &board, int leg, int direction, std::string_view separator)
 {
     const auto action = Failure::Action::SpreadStep;
     const Field field = Field::spread(leg);
@@ -70,8 +66,8 @@ std::optional<Failure> spreadStep(QuoteBoard &board, int leg, int direction,
         return Failure{action, problemOf(spread.error), field, text, leg, direction};
     const auto stepped = pipRound(static_cast<double>(spread.value) + direction);
     if (!stepped.ok())
-        return Failure{action, Failure::Problem::SpreadAtLimit, field, wholeToText(spread.value),
-                       leg, direction};
+        return Failure{action,   Failure::Problem::SpreadAtLimit, field, wholeToText(spread.value), leg,
+                       direction};
     board.setText(field, wholeToText(stepped.value));
     return std::nullopt;
 }

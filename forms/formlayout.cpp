@@ -9,15 +9,14 @@
 
 namespace orbisk {
 
-std::vector<ControlSpec> expandLegRows(const std::vector<LegRowSpec> &families,
-                                       const QList<int> &rowTops)
+std::vector<ControlSpec> expandLegRows(const std::vector<LegRowSpec> &families, const QList<int> &rowTops)
 {
     std::vector<ControlSpec> rows;
     for (const LegRowSpec &family : families) {
         for (int i = 0; i < rowTops.size(); ++i) {
             rows.push_back({family.namePrefix + QString::number(i + 1), family.kind, family.frame,
-                            family.left, rowTops[i], family.width, family.height,
-                            family.texts[i], family.tabIndexes[i]});
+                            family.left, rowTops[i], family.width, family.height, family.texts[i],
+                            family.tabIndexes[i]});
         }
     }
     return rows;
@@ -60,8 +59,7 @@ QList<QWidget *> buildForm(QWidget *client, const std::vector<ControlSpec> &cont
         widget->setObjectName(spec->name);
         if (spec->element >= 0)
             widget->setProperty("element", spec->element);
-        widget->setGeometry(pixels(spec->left), pixels(spec->top), pixels(spec->width),
-                            pixels(spec->height));
+        widget->setGeometry(pixels(spec->left), pixels(spec->top), pixels(spec->width), pixels(spec->height));
         if (spec->kind == ControlKind::TextBox || spec->kind == ControlKind::Button)
             focusable.emplace_back(spec->tabIndex, widget);
     }

@@ -43,11 +43,13 @@ struct LegRowSpec {
 
 constexpr int twipsPerPixel = 15;
 
-constexpr int pixels(int twips) { return twips / twipsPerPixel; }
+constexpr int pixels(int twips)
+{
+    return twips / twipsPerPixel;
+}
 
 // Expands leg families into rows at the given row tops.
-std::vector<ControlSpec> expandLegRows(const std::vector<LegRowSpec> &families,
-                                       const QList<int> &rowTops);
+std::vector<ControlSpec> expandLegRows(const std::vector<LegRowSpec> &families, const QList<int> &rowTops);
 
 // Creates the controls as children of the client widget (frames first, so controls can be
 // placed in them), names them, and chains the keyboard focus order by ascending tab index.

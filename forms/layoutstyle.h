@@ -4,7 +4,6 @@
 
 #include <QProxyStyle>
 
-
 namespace orbisk {
 
 // The frames of the fixed layouts are narrow (65 pixels for "Instruments"); the usual style
@@ -14,8 +13,8 @@ class CompactFrameStyle final : public QProxyStyle {
 public:
     using QProxyStyle::QProxyStyle;
 
-    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option,
-                         SubControl subControl, const QWidget *widget) const override;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl subControl,
+                         const QWidget *widget) const override;
 };
 
 // The layouts' control sizes were chosen for a small interface font. A larger desktop default

@@ -24,7 +24,8 @@ SettingsDialog::SettingsDialog(const QString &settingsPath)
 
     // The file has no way to store a double quote inside quotes or a line break outside them,
     // so neither can be typed or pasted.
-    auto *storable = new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\"\\r\\n]*")), this);
+    auto *storable =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\"\\r\\n]*")), this);
     const QStringList names = settingsFieldNames();
     for (const QString &name : names)
         findChild<QLineEdit *>(name)->setValidator(storable);
@@ -71,7 +72,8 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
     box->setObjectName(QStringLiteral("saveFailed"));
     box->addButton(QMessageBox::Retry);
     box->addButton(QStringLiteral("Keep Editing"), QMessageBox::RejectRole);
-    QPushButton *discard = box->addButton(QStringLiteral("Close Without Saving"), QMessageBox::DestructiveRole);
+    QPushButton *discard =
+        box->addButton(QStringLiteral("Close Without Saving"), QMessageBox::DestructiveRole);
     box->setDefaultButton(QMessageBox::Retry);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);

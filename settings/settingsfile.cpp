@@ -19,7 +19,10 @@ const QStringList valueNames = {"the name of leg 1", "the name of leg 2", "the n
                                 "the bid of leg 1",  "the bid of leg 2",  "the bid of leg 3",
                                 "the ask of leg 1",  "the ask of leg 2",  "the ask of leg 3"};
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // Sequential bytes from the file, fetched in small blocks so that nothing after the ninth
 // field is read.
@@ -205,8 +208,8 @@ EncodedSettings encodeSettings(const QStringList &values)
         }
         const QByteArray bytes = encoder(needsQuotes ? u'"' + value + u'"' : value);
         if (encoder.hasError()) {
-            encoded.problem = QStringLiteral("%1 holds a character the system's encoding lacks")
-                                  .arg(valueNames.value(i));
+            encoded.problem =
+                QStringLiteral("%1 holds a character the system's encoding lacks").arg(valueNames.value(i));
             return encoded;
         }
         encoded.bytes += bytes + "\r\n";

@@ -11,11 +11,11 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QTimer>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace orbisk {
 namespace {
@@ -81,8 +81,8 @@ MainWindow::MainWindow(const QString &decimalSeparator, const QString &settingsP
     buildMenu();
     connectStepButtons();
     connect(buySide, &QLineEdit::textChanged, this, [this] { evaluateIndicator(Measure::BuySide); });
-    connect(client->findChild<QLineEdit *>(QStringLiteral("txtAskCross1")), &QLineEdit::textChanged,
-            this, [this] { evaluateIndicator(Measure::SellSide); });
+    connect(client->findChild<QLineEdit *>(QStringLiteral("txtAskCross1")), &QLineEdit::textChanged, this,
+            [this] { evaluateIndicator(Measure::SellSide); });
 
     load();
 
@@ -94,7 +94,10 @@ MainWindow::MainWindow(const QString &decimalSeparator, const QString &settingsP
 }
 
 // The dialog goes with the main window without saving: only its own close writes the file.
-MainWindow::~MainWindow() { delete m_settings; }
+MainWindow::~MainWindow()
+{
+    delete m_settings;
+}
 
 void MainWindow::buildMenu()
 {
@@ -109,10 +112,10 @@ void MainWindow::buildMenu()
         return action;
     };
     QAction *about = addEntry(QStringLiteral("About"), Qt::CTRL | Qt::Key_A, [this] { showAbout(); });
-    QAction *settings = addEntry(QStringLiteral("Settings"), Qt::CTRL | Qt::Key_S, [this] { showSettings(); });
+    QAction *settings =
+        addEntry(QStringLiteral("Settings"), Qt::CTRL | Qt::Key_S, [this] { showSettings(); });
     menu->addSeparator()->setObjectName(QStringLiteral("Separator"));
-    QAction *exit = addEntry(QStringLiteral("Exit"), Qt::CTRL | Qt::Key_E,
-                             [] { QCoreApplication::exit(0); });
+    QAction *exit = addEntry(QStringLiteral("Exit"), Qt::CTRL | Qt::Key_E, [] { QCoreApplication::exit(0); });
 
     auto *guard = new MenuShortcutGuard({about, settings, exit}, this);
     for (QLineEdit *edit : centralWidget()->findChildren<QLineEdit *>())

@@ -48,7 +48,6 @@ private:
     // The one settings dialog while it exists; it deletes itself when the user closes it.
     QPointer<SettingsDialog> m_settings;
     QString m_startupProblem; // told once the window is on screen
-
 };
 
 } // namespace orbisk

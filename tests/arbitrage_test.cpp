@@ -19,19 +19,24 @@ private slots:
         QTest::addColumn<QString>("buySide");
         QTest::addColumn<QString>("sellSide");
         const QStringList defaults{"1.6364", "1.6369", "0.7225", "0.7230", "1.1826", "1.1831"};
-        QTest::newRow("defaults -> -8.786247 / -8.009672")
-            << defaults << "." << "-8.786247" << "-8.009672";
+        QTest::newRow("defaults -> -8.786247 / -8.009672") << defaults << "."
+                                                           << "-8.786247"
+                                                           << "-8.009672";
         QTest::newRow("bid3 1.1846 ask3 1.1851 -> 11.2135 / -28.00941")
             << QStringList{"1.6364", "1.6369", "0.7225", "0.7230", "1.1846", "1.1851"} << "."
-            << "11.2135" << "-28.00941";
+            << "11.2135"
+            << "-28.00941";
         QTest::newRow("comma separator -> -8,786247 / -8,009672")
             << QStringList{"1,6364", "1,6369", "0,7225", "0,7230", "1,1826", "1,1831"} << ","
-            << "-8,786247" << "-8,009672";
-        QTest::newRow("zero measures read -0")
-            << QStringList{"1", "2", "1", "0.5", "1", "1"} << "." << "-0" << "-0";
+            << "-8,786247"
+            << "-8,009672";
+        QTest::newRow("zero measures read -0") << QStringList{"1", "2", "1", "0.5", "1", "1"} << "."
+                                               << "-0"
+                                               << "-0";
         QTest::newRow("positive measures have no sign")
             << QStringList{"1.6369", "1.6364", "0.7230", "0.7225", "1.1831", "1.1826"} << "."
-            << "8.009535" << "8.785725";
+            << "8.009535"
+            << "8.785725";
     }
     void measures_roundAsSpecified()
     {
@@ -57,8 +62,7 @@ private slots:
     void sellSide_roundsItsProduct()
     {
         // Without rounding bid2 * bid1 to float first the default quotes would give -8.009535.
-        QCOMPARE(measureText(sellSideValue(1.6364F, 0.7225F, 1.1831F).value, "."),
-                 std::string("-8.009672"));
+        QCOMPARE(measureText(sellSideValue(1.6364F, 0.7225F, 1.1831F).value, "."), std::string("-8.009672"));
     }
 
     void measure_failsOnTheFieldItReads()
@@ -96,8 +100,8 @@ private slots:
         QTest::addColumn<QString>("sellSide");
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("tooltip");
-        const auto both = [](const char *name, const char *buy, const char *sell,
-                             const char *caption, const char *tooltip) {
+        const auto both = [](const char *name, const char *buy, const char *sell, const char *caption,
+                             const char *tooltip) {
             for (const Measure changed : {Measure::BuySide, Measure::SellSide}) {
                 const char *which = changed == Measure::BuySide ? "buy-side changed" : "sell-side changed";
                 QTest::addRow("%s, %s", name, which) << changed << buy << sell << caption << tooltip;
@@ -111,10 +115,14 @@ private slots:
         both("garbage buy-side is not positive", "abc", "-1", "Wait", " ");
         both("overflowing text is not positive", "1e999", "-1", "Wait", " ");
         both("comma text under a point separator", "1,5", "-1", "Wait", " ");
-        QTest::newRow("both positive, buy-side changed -> Buy")
-            << Measure::BuySide << "5.1" << "5.8" << "Buy" << "Sell 1+2 Buy 3";
-        QTest::newRow("both positive, sell-side changed -> Sell")
-            << Measure::SellSide << "5.1" << "5.8" << "Sell" << "Buy 1+2 Sell 3";
+        QTest::newRow("both positive, buy-side changed -> Buy") << Measure::BuySide << "5.1"
+                                                                << "5.8"
+                                                                << "Buy"
+                                                                << "Sell 1+2 Buy 3";
+        QTest::newRow("both positive, sell-side changed -> Sell") << Measure::SellSide << "5.1"
+                                                                  << "5.8"
+                                                                  << "Sell"
+                                                                  << "Buy 1+2 Sell 3";
     }
     void indicator_followsBothTestOrders()
     {

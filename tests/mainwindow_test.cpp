@@ -49,12 +49,11 @@ btnSellCross3 Frame9 480 960 255 255
 )";
 
 const QStringList expectedTabOrder = {
-    "txtBid1",       "txtBid2",       "txtBid3",       "txtAsk3",       "txtAsk2",
-    "txtAsk1",       "txtBidCross3",  "txtBidCross1",  "txtAskCross3",  "txtAskCross2",
-    "txtAskCross1",  "btnRateDown1",  "btnRateDown2",  "btnRateDown3",  "btnRateUp1",
-    "btnRateUp2",    "btnRateUp3",    "btnSellCross3", "btnSellCross2", "btnBuyCross3",
-    "btnBuyCross2",  "btnAction",     "btnSpreadUp3",  "btnSpreadUp2",  "btnSpreadUp1",
-    "btnSpreadDown3", "btnSpreadDown2", "btnSpreadDown1", "txtBidCross2",
+    "txtBid1",       "txtBid2",        "txtBid3",        "txtAsk3",        "txtAsk2",      "txtAsk1",
+    "txtBidCross3",  "txtBidCross1",   "txtAskCross3",   "txtAskCross2",   "txtAskCross1", "btnRateDown1",
+    "btnRateDown2",  "btnRateDown3",   "btnRateUp1",     "btnRateUp2",     "btnRateUp3",   "btnSellCross3",
+    "btnSellCross2", "btnBuyCross3",   "btnBuyCross2",   "btnAction",      "btnSpreadUp3", "btnSpreadUp2",
+    "btnSpreadUp1",  "btnSpreadDown3", "btnSpreadDown2", "btnSpreadDown1", "txtBidCross2",
 };
 
 QMessageBox *openMessageBox()
@@ -197,8 +196,8 @@ private slots:
         QCOMPARE(menu->title(), QStringLiteral("About"));
         QStringList entries;
         for (const QAction *action : menu->actions())
-            entries << action->objectName() + ':' + (action->isSeparator() ? "-" : action->text()) +
-                           ':' + action->shortcut().toString();
+            entries << action->objectName() + ':' + (action->isSeparator() ? "-" : action->text()) + ':' +
+                           action->shortcut().toString();
         QCOMPARE(entries, (QStringList{"About:About:Ctrl+A", "Settings:Settings:Ctrl+S",
                                        "Separator:-:", "Exit:Exit:Ctrl+E"}));
     }
@@ -268,7 +267,8 @@ private slots:
         QVERIFY(box);
         QCOMPARE(box->windowTitle(), QStringLiteral("Orbisk"));
         QCOMPARE(box->icon(), QMessageBox::Warning);
-        QCOMPARE(box->text(), QStringLiteral("Leg 1 cannot be stepped up: the bid of leg 1, \"abc\", is not a number."));
+        QCOMPARE(box->text(),
+                 QStringLiteral("Leg 1 cannot be stepped up: the bid of leg 1, \"abc\", is not a number."));
         QCOMPARE(text("txtAsk1"), QStringLiteral("1.6369"));
         QCOMPARE(text("txtBidCross1"), QString());
     }
@@ -298,7 +298,8 @@ private slots:
     // These end the event loop, so they run last.
     void ctrlE_endsTheProgram()
     {
-        QTimer::singleShot(0, this, [this] { QTest::keyClick(find("txtBid1"), Qt::Key_E, Qt::ControlModifier); });
+        QTimer::singleShot(0, this,
+                           [this] { QTest::keyClick(find("txtBid1"), Qt::Key_E, Qt::ControlModifier); });
         QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
     }

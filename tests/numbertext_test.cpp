@@ -16,7 +16,10 @@ constexpr auto None = NumberError::None;
 constexpr auto Conversion = NumberError::Conversion;
 constexpr auto Overflow = NumberError::Overflow;
 
-bool sameBits(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
+bool sameBits(float a, float b)
+{
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
 } // namespace
 
 class NumberTextTest : public QObject {
@@ -44,7 +47,10 @@ private slots:
         row("lower-case exponent with sign", "2.5e+3", ".", None, 2500.0F);
         row("comma separator", "1,6364", ",", None, 1.6364F);
         row("point accepted beside comma", "1.6364", ",", None, 1.6364F);
-        row("multi-byte separator", "1\xD9\xAB" "5", "\xD9\xAB", None, 1.5F);
+        row("multi-byte separator",
+            "1\xD9\xAB"
+            "5",
+            "\xD9\xAB", None, 1.5F);
         // Just above the halfway point between 1 and the next float: a detour through double
         // would land exactly on that point and go down to the even neighbour, 1.
         row("halfway needs one rounding", "1.00000005960464477539062500001", ".", None, 1.0000001F);
@@ -170,19 +176,32 @@ private slots:
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<QString>("text");
-        QTest::newRow("1.6368") << 1.6368F << "." << "1.6368";
-        QTest::newRow("16368") << 16368.0F << "." << "16368";
-        QTest::newRow("one third") << 1.0F / 3.0F << "." << "0.3333333";
-        QTest::newRow("12345678 -> 1.234568E+07") << 12345678.0F << "." << "1.234568E+07";
-        QTest::newRow("1234567 stays plain") << 1234567.0F << "." << "1234567";
-        QTest::newRow("0.00001 -> 1E-05") << 0.00001F << "." << "1E-05";
-        QTest::newRow("0.0001 stays plain") << 0.0001F << "." << "0.0001";
-        QTest::newRow("0.5002999 keeps the float trace") << 0.50029993F << "." << "0.5002999";
-        QTest::newRow("negative") << -8.786247F << "." << "-8.786247";
-        QTest::newRow("negative zero -> 0") << -0.0F << "." << "0";
-        QTest::newRow("largest float") << FLT_MAX << "." << "3.402823E+38";
-        QTest::newRow("comma") << 1.637F << "," << "1,637";
-        QTest::newRow("comma in exponent form") << 1.5e-7F << "," << "1,5E-07";
+        QTest::newRow("1.6368") << 1.6368F << "."
+                                << "1.6368";
+        QTest::newRow("16368") << 16368.0F << "."
+                               << "16368";
+        QTest::newRow("one third") << 1.0F / 3.0F << "."
+                                   << "0.3333333";
+        QTest::newRow("12345678 -> 1.234568E+07") << 12345678.0F << "."
+                                                  << "1.234568E+07";
+        QTest::newRow("1234567 stays plain") << 1234567.0F << "."
+                                             << "1234567";
+        QTest::newRow("0.00001 -> 1E-05") << 0.00001F << "."
+                                          << "1E-05";
+        QTest::newRow("0.0001 stays plain") << 0.0001F << "."
+                                            << "0.0001";
+        QTest::newRow("0.5002999 keeps the float trace") << 0.50029993F << "."
+                                                         << "0.5002999";
+        QTest::newRow("negative") << -8.786247F << "."
+                                  << "-8.786247";
+        QTest::newRow("negative zero -> 0") << -0.0F << "."
+                                            << "0";
+        QTest::newRow("largest float") << FLT_MAX << "."
+                                       << "3.402823E+38";
+        QTest::newRow("comma") << 1.637F << ","
+                               << "1,637";
+        QTest::newRow("comma in exponent form") << 1.5e-7F << ","
+                                                << "1,5E-07";
     }
     void singleToText_sevenSignificantDigits()
     {

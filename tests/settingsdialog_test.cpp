@@ -31,7 +31,10 @@ QList<SettingsDialog *> settingsDialogs()
     return dialogs;
 }
 
-QMessageBox *openMessageBox() { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); }
+QMessageBox *openMessageBox()
+{
+    return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+}
 
 void clickButton(QMessageBox *box, const QString &text)
 {
@@ -63,7 +66,8 @@ class SettingsDialogTest : public QObject {
     }
     void start(const QString &settingsPath = {})
     {
-        m_window = std::make_unique<MainWindow>(QStringLiteral("."), settingsPath.isEmpty() ? path() : settingsPath);
+        m_window =
+            std::make_unique<MainWindow>(QStringLiteral("."), settingsPath.isEmpty() ? path() : settingsPath);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
     }
@@ -73,7 +77,10 @@ class SettingsDialogTest : public QObject {
         const auto dialogs = settingsDialogs();
         return dialogs.size() == 1 && dialogs.first()->isVisible() ? dialogs.first() : nullptr;
     }
-    static QLineEdit *field(QWidget *window, const QString &name) { return window->findChild<QLineEdit *>(name); }
+    static QLineEdit *field(QWidget *window, const QString &name)
+    {
+        return window->findChild<QLineEdit *>(name);
+    }
     static void retype(QLineEdit *edit, const QString &text)
     {
         edit->selectAll();
@@ -113,7 +120,10 @@ private slots:
         }
         QStringList rowNumbers;
         for (QLabel *label : dialog.findChildren<QLabel *>(QStringLiteral("Label1")))
-            rowNumbers << QStringLiteral("%1@%2:%3").arg(label->property("element").toInt()).arg(label->y()).arg(label->text());
+            rowNumbers << QStringLiteral("%1@%2:%3")
+                              .arg(label->property("element").toInt())
+                              .arg(label->y())
+                              .arg(label->text());
         rowNumbers.sort();
         QCOMPARE(rowNumbers, (QStringList{"3@40:      2", "4@64:      3", "5@16:      1"}));
         QCOMPARE(field(&dialog, "txtAsk2")->geometry(), QRect(8, 40, 65, 19));
@@ -131,8 +141,8 @@ private slots:
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
         }
-        QCOMPARE(visited, (QStringList{"txtBid3", "txtBid2", "txtBid1", "txtInstr3", "txtInstr2",
-                                       "txtInstr1", "txtAsk1", "txtAsk2", "txtAsk3", "txtBid3"}));
+        QCOMPARE(visited, (QStringList{"txtBid3", "txtBid2", "txtBid1", "txtInstr3", "txtInstr2", "txtInstr1",
+                                       "txtAsk1", "txtAsk2", "txtAsk3", "txtBid3"}));
     }
 
     void dialog_refusesQuotesAndLineBreaks()
