@@ -16,9 +16,9 @@ bool isPositive(std::string_view text, std::string_view separator)
 Indication evaluateIndicator(Measure changed, std::string_view buySideText, std::string_view sellSideText,
                              std::string_view separator)
 {
-    const Indication wait{"Wait", " "};
-    const Indication buy{"Buy", "Sell 1+2 Buy 3"};   // the sell-side measure is positive
-    const Indication sell{"Sell", "Buy 1+2 Sell 3"}; // the buy-side measure is positive
+    static const Indication wait{"Wait", " "};
+    static const Indication buy{"Buy", "Sell 1+2 Buy 3"};   // the sell-side measure is positive
+    static const Indication sell{"Sell", "Buy 1+2 Sell 3"}; // the buy-side measure is positive
 
     const bool buySidePositive = isPositive(buySideText, separator);
     const bool sellSidePositive = isPositive(sellSideText, separator);

@@ -44,6 +44,7 @@ QWidget *createControl(const ControlSpec &spec, QWidget *parent)
 QList<QWidget *> buildForm(QWidget *client, const std::vector<ControlSpec> &controls)
 {
     std::vector<const ControlSpec *> ordered;
+    ordered.reserve(controls.size());
     for (const ControlSpec &spec : controls)
         ordered.push_back(&spec);
     std::stable_partition(ordered.begin(), ordered.end(),

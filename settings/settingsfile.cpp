@@ -156,7 +156,7 @@ SettingsRead readSettings(const QString &path)
     ByteSource in(file);
     QByteArray bytes;
     while (result.values.size() < settingsValueCount) {
-        const QString name = valueNames[result.values.size()];
+        const QString &name = valueNames[result.values.size()];
         const FieldStatus status = readField(in, bytes);
         if (in.failed()) {
             result.problem = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
