@@ -28,8 +28,8 @@ bool isBlank(char c)
 // field is read.
 class ByteSource {
 public:
-    explicit ByteSource(QFile &file)
-        : m_file(file)
+    explicit ByteSource(QIODevice &device)
+        : m_device(device)
     {
     }
 
@@ -53,16 +53,16 @@ private:
     {
         if (m_failed)
             return false;
-        m_buffer = m_file.read(4096);
+        m_buffer = m_device.read(4096);
         m_pos = 0;
-        if (m_file.error() != QFileDevice::NoError) {
+        if (m_buffer.isEmpty() && !m_device.atEnd()) {
             m_failed = true;
             m_buffer.clear();
         }
         return !m_buffer.isEmpty();
     }
 
-    QFile &m_file;
+    QIODevice &m_device;
     QByteArray m_buffer;
     qsizetype m_pos = 0;
     bool m_failed = false;
@@ -153,13 +153,21 @@ SettingsRead readSettings(const QString &path)
         result.problem = QStringLiteral("it cannot be opened (%1)").arg(file.errorString());
         return result;
     }
-    ByteSource in(file);
+    SettingsRead fromFile = readSettings(file);
+    fromFile.present = true;
+    return fromFile;
+}
+
+SettingsRead readSettings(QIODevice &device)
+{
+    SettingsRead result;
+    ByteSource in(device);
     QByteArray bytes;
     while (result.values.size() < settingsValueCount) {
         const QString &name = valueNames[result.values.size()];
         const FieldStatus status = readField(in, bytes);
         if (in.failed()) {
-            result.problem = QStringLiteral("it cannot be read (%1)").arg(file.errorString());
+            result.problem = QStringLiteral("it cannot be read (%1)").arg(device.errorString());
             return result;
         }
         switch (status) {
@@ -177,7 +185,7 @@ SettingsRead readSettings(const QString &path)
         case FieldStatus::Read:
             break;
         }
-        QStringDecoder decoder(QStringDecoder::System);
+        QStringDecoder decoder(QStringDecoder::System, QStringDecoder::Flag::Stateless);
         const QString value = decoder(bytes);
         if (decoder.hasError() || !isText(value)) {
             result.problem = QStringLiteral("%1 is not text").arg(name);

@@ -7,6 +7,8 @@
 #include <QString>
 #include <QStringList>
 
+class QIODevice;
+
 #include <optional>
 
 namespace orbisk {
@@ -36,6 +38,9 @@ struct SettingsRead {
 // system encoding (NUL and other control characters but tab included). A missing file, or a
 // directory of that name, is absent: no values and no problem.
 SettingsRead readSettings(const QString &path);
+
+// The same rules over a device open for reading; present is left false.
+SettingsRead readSettings(QIODevice &device);
 
 // Writes the nine values, each followed by CR LF, in the system encoding without a byte-order
 // mark. A value holding a comma, a line break, or blanks at either end is written in double

@@ -90,6 +90,8 @@ private slots:
         QTest::newRow("unclosed quote") << QByteArray("a\r\n\"b\r\n") << QStringList{"a"} << true;
         QTest::newRow("NUL byte") << QByteArray("a\r\nb\0c\r\n", 8) << QStringList{"a"} << true;
         QTest::newRow("invalid UTF-8") << QByteArray("a\r\n\xFF\xFE\r\n") << QStringList{"a"} << true;
+        QTest::newRow("UTF-8 cut short at the end of a value")
+            << QByteArray("a\r\nb\xE4\t\r\n") << QStringList{"a"} << true;
         QTest::newRow("value too long for a text box")
             << QByteArray("a\r\n") + QByteArray(200'000, 'x') << QStringList{"a"} << true;
     }
