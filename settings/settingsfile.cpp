@@ -8,6 +8,8 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+#include <cerrno>
+
 namespace orbisk {
 namespace {
 
@@ -232,10 +234,14 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
         return encoded.problem;
     QSaveFile file(path);
     file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
+    // Unbuffered: QSaveFile (Qt 6.4) renames the temporary file into place even when flushing
+    // its buffer fails, which would replace good settings with a truncated file on a full disk.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return file.errorString();
+    errno = 0;
     if (file.write(encoded.bytes) != encoded.bytes.size()) {
-        const QString error = file.errorString();
+        // A short write sets no device error; the system's reason is still in errno.
+        const QString error = errno != 0 ? qt_error_string(errno) : file.errorString();
         file.cancelWriting();
         return error;
     }
