@@ -14,9 +14,11 @@ std::vector<ControlSpec> expandLegRows(const std::vector<LegRowSpec> &families, 
     std::vector<ControlSpec> rows;
     for (const LegRowSpec &family : families) {
         for (int i = 0; i < rowTops.size(); ++i) {
+            const QString accessibleName =
+                family.accessibleName.isEmpty() ? QString() : family.accessibleName.arg(i + 1);
             rows.push_back({family.namePrefix + QString::number(i + 1), family.kind, family.frame,
                             family.left, rowTops[i], family.width, family.height, family.texts[i],
-                            family.tabIndexes[i]});
+                            family.tabIndexes[i], accessibleName});
         }
     }
     return rows;
@@ -58,6 +60,7 @@ QList<QWidget *> buildForm(QWidget *client, const std::vector<ControlSpec> &cont
         Q_ASSERT(parent);
         QWidget *widget = createControl(*spec, parent);
         widget->setObjectName(spec->name);
+        widget->setAccessibleName(spec->accessibleName);
         if (spec->element >= 0)
             widget->setProperty("element", spec->element);
         widget->setGeometry(pixels(spec->left), pixels(spec->top), pixels(spec->width), pixels(spec->height));

@@ -26,7 +26,8 @@ struct ControlSpec {
     int height;
     QString text; // caption, or the text box's initial text
     int tabIndex;
-    int element = -1; // index within a control group sharing one name; -1 when not in one
+    QString accessibleName = {}; // what a screen reader calls the control
+    int element = -1;            // index within a control group sharing one name; -1 when not in one
 };
 
 // One family of three controls, one per leg, sharing everything but row, name and values.
@@ -39,6 +40,7 @@ struct LegRowSpec {
     int height;
     QList<QString> texts; // legs 1, 2, 3
     QList<int> tabIndexes;
+    QString accessibleName = {}; // "%1" stands for the leg number
 };
 
 constexpr int twipsPerPixel = 15;

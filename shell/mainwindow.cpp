@@ -178,6 +178,7 @@ void MainWindow::evaluateIndicator(Measure changed)
     auto *action = findChild<QPushButton *>(QStringLiteral("btnAction"));
     action->setText(QString::fromStdString(indication.caption));
     action->setToolTip(QString::fromStdString(indication.tooltip));
+    action->setAccessibleDescription(action->toolTip()); // screen readers do not read tooltips
 }
 
 void MainWindow::showAbout()

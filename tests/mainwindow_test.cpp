@@ -1,6 +1,7 @@
 #include "layoutstyle.h"
 #include "mainwindow.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
@@ -185,6 +186,23 @@ private slots:
             }
             QVERIFY2(metrics.boundingRect(shown).right() < room, qPrintable(widget->objectName()));
         }
+    }
+
+    void screenReader_namesEveryFieldAndButton()
+    {
+        const auto spoken = [](QWidget *widget, QAccessible::Text what) {
+            return QAccessible::queryAccessibleInterface(widget)->text(what);
+        };
+        for (QWidget *widget : m_window->centralWidget()->findChildren<QWidget *>()) {
+            if (qobject_cast<QLineEdit *>(widget) || qobject_cast<QPushButton *>(widget))
+                QVERIFY2(!spoken(widget, QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
+        }
+        QCOMPARE(spoken(find("txtBid1"), QAccessible::Name), QStringLiteral("Bid, leg 1"));
+        QCOMPARE(spoken(find("btnRateUp3"), QAccessible::Name), QStringLiteral("Rate one pip up, leg 3"));
+        QCOMPARE(spoken(find("btnSpreadDown2"), QAccessible::Name), QStringLiteral("Spread one pip narrower, leg 2"));
+        retype("txtBid3", "1.1845");
+        click("btnRateUp3");
+        QCOMPARE(spoken(find("btnAction"), QAccessible::Description), QStringLiteral("Buy 1+2 Sell 3"));
     }
 
     void menu_hasFourEntriesWithShortcuts()
