@@ -1,3 +1,4 @@
+#include "appicon.h"
 #include "layoutstyle.h"
 #include "mainwindow.h"
 #include "settingsfile.h"
@@ -8,6 +9,8 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    QApplication::setWindowIcon(orbisk::applicationIcon());
+    QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
     orbisk::applyLayoutStyle();
     orbisk::MainWindow window(QLocale::system().decimalPoint(), orbisk::settingsFilePath());
     window.show();

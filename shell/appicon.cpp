@@ -1,0 +1,14 @@
+#include "appicon.h"
+
+namespace orbisk {
+
+QIcon applicationIcon()
+{
+    // Pre-rendered from icons/orbisk.svg, so that no SVG renderer is needed at run time.
+    QIcon icon;
+    for (const int size : {16, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/icons/orbisk-%1.png").arg(size), QSize(size, size));
+    return icon;
+}
+
+} // namespace orbisk
