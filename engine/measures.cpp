@@ -75,7 +75,9 @@ std::string measureText(float value, std::string_view separator)
 {
     if (value > 0.0F)
         return singleToText(value, separator);
-    return "-" + singleToText(-value, separator);
+    std::string text = singleToText(-value, separator);
+    text.insert(text.begin(), '-');
+    return text;
 }
 
 MeasureText get_crossBid(const QuoteBoard &board, int leg, std::string_view separator)

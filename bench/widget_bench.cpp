@@ -1,0 +1,38 @@
+// A click on a rate button of the real window, offscreen, through to every field updated.
+#include "layoutstyle.h"
+#include "mainwindow.h"
+
+#include <QApplication>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <benchmark/benchmark.h>
+
+namespace {
+
+void rateButtonClick(benchmark::State &state)
+{
+    QTemporaryDir dir;
+    orbisk::MainWindow window(QStringLiteral("."), dir.filePath(QStringLiteral("orbisk.set")));
+    window.show();
+    QPushButton *buttons[] = {window.findChild<QPushButton *>(QStringLiteral("btnRateUp1")),
+                              window.findChild<QPushButton *>(QStringLiteral("btnRateDown1"))};
+    std::size_t i = 0;
+    for (auto _ : state)
+        QTest::mouseClick(buttons[i++ % 2], Qt::LeftButton);
+}
+BENCHMARK(rateButtonClick);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    orbisk::applyLayoutStyle();
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
