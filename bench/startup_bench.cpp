@@ -76,11 +76,13 @@ int main(int argc, char *argv[])
         std::string self = argv[0];
         return self.substr(0, self.find_last_of('/') + 1);
     }();
-    const std::string programs[] = {dir + "startup_empty", dir + "startup_orbisk"};
-    std::vector<double> times[2];
-    std::vector<long> peaks[2];
+    const std::string names[] = {"empty window", "one-label window", "orbisk"};
+    const std::string programs[] = {dir + "startup_empty", dir + "startup_text", dir + "startup_orbisk"};
+    constexpr int probes = 3;
+    std::vector<double> times[probes];
+    std::vector<long> peaks[probes];
     for (int run = 0; run < runs + 2; ++run) {
-        for (int which = 0; which < 2; ++which) {
+        for (int which = 0; which < probes; ++which) {
             Sample sample{};
             if (!runOnce(programs[which], sample)) {
                 std::fprintf(stderr, "could not run %s\n", programs[which].c_str());
@@ -92,12 +94,16 @@ int main(int argc, char *argv[])
             }
         }
     }
-    const double emptyTime = median(times[0]), orbiskTime = median(times[1]);
-    const long emptyPeak = median(peaks[0]), orbiskPeak = median(peaks[1]);
-    std::printf("%-16s %12s %14s\n", "start-up", "median ms", "peak RSS KiB");
-    std::printf("%-16s %12.2f %14ld\n", "empty window", emptyTime, emptyPeak);
-    std::printf("%-16s %12.2f %14ld\n", "orbisk", orbiskTime, orbiskPeak);
-    std::printf("ratio %.3f, extra memory %ld KiB, %d runs each\n", orbiskTime / emptyTime, orbiskPeak - emptyPeak,
-                runs);
+    const double orbiskTime = median(times[probes - 1]);
+    const long orbiskPeak = median(peaks[probes - 1]);
+    std::printf("%-18s %10s %14s %12s %14s\n", "start-up", "median ms", "peak RSS KiB", "orbisk/this",
+                "orbisk extra KiB");
+    for (int which = 0; which < probes; ++which) {
+        const double time = median(times[which]);
+        const long peak = median(peaks[which]);
+        std::printf("%-18s %10.2f %14ld %12.3f %14ld\n", names[which].c_str(), time, peak, orbiskTime / time,
+                    orbiskPeak - peak);
+    }
+    std::printf("%d runs each, alternating\n", runs);
     return 0;
 }

@@ -11,11 +11,11 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(orbisk::applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
     orbisk::applyLayoutStyle();
     orbisk::MainWindow window(QLocale::system().decimalPoint(), orbisk::settingsFilePath());
-    new FirstPaintReporter(&window);
+    orbisk::setApplicationIconAfterFirstPaint(&window);
+    new FirstPaintReporter(&window); // filters last installed run first: reports before the icon loads
     window.show();
     return QApplication::exec();
 }

@@ -4,7 +4,10 @@
 
 #include <QApplication>
 #include <QFontMetrics>
-#include <QStyleOptionGroupBox>
+#include <QStyleOption>
+
+#include <algorithm>
+#include <cmath>
 
 namespace orbisk {
 
@@ -13,10 +16,9 @@ QRect CompactFrameStyle::subControlRect(ComplexControl control, const QStyleOpti
 {
     QRect rect = QProxyStyle::subControlRect(control, option, subControl, widget);
     if (control == CC_GroupBox && subControl == SC_GroupBoxLabel) {
-        const auto *box = qstyleoption_cast<const QStyleOptionGroupBox *>(option);
-        const int textWidth = option->fontMetrics.horizontalAdvance(box->text);
-        rect.setLeft(option->rect.left());
-        rect.setWidth(qMin(textWidth, option->rect.width()));
+        // The base style sizes the caption to its text; only its indent goes.
+        rect.moveLeft(option->rect.left());
+        rect.setWidth(qMin(rect.width(), option->rect.width()));
     }
     return rect;
 }
@@ -25,19 +27,22 @@ void applyLayoutStyle()
 {
     QApplication::setStyle(new CompactFrameStyle);
 
+    // Each size measured loads a font of its own, which is slow, so at most one size is tried
+    // before the one that is used.
     const QString tightestCaption = QStringLiteral("Instruments");
     const int room = pixels(975);
-    const auto fits = [&](const QFont &font) {
-        return QFontMetrics(font).boundingRect(tightestCaption).right() < room;
-    };
-    const QFont desktop = QApplication::font();
-    if (desktop.pointSizeF() <= largestLayoutPointSize && fits(desktop))
+    QFont font = QApplication::font();
+    const bool capped = font.pointSizeF() > largestLayoutPointSize;
+    if (capped)
+        font.setPointSizeF(largestLayoutPointSize);
+    const int width = QFontMetrics(font).boundingRect(tightestCaption).right() + 1;
+    if (width > room) {
+        constexpr double smallest = 6.0;
+        const double fitting = std::floor(2.0 * font.pointSizeF() * room / width) / 2.0;
+        font.setPointSizeF(std::max(smallest, fitting));
+    } else if (!capped) {
         return;
-    QFont font = desktop;
-    constexpr double smallest = 6.0;
-    font.setPointSizeF(largestLayoutPointSize);
-    while (!fits(font) && font.pointSizeF() > smallest)
-        font.setPointSizeF(font.pointSizeF() - 0.5);
+    }
     QApplication::setFont(font);
 }
 

@@ -19,8 +19,9 @@ public:
 
 // The layouts' control sizes were chosen for a small interface font. A larger desktop default
 // (9 points is common) would clip captions and measure texts, so the desktop's font family is
-// kept at the largest size, up to 8 points, at which the layouts' tightest caption
-// ("Instruments" in a 975-twip frame) fits; a default that fits already stays as it is.
+// kept at a size of at most 8 points at which the layouts' tightest caption ("Instruments" in
+// a 975-twip frame) fits, scaled down in half points from its width at 8 points; a default of
+// 8 points or less that fits already stays as it is.
 constexpr double largestLayoutPointSize = 8.0;
 
 // Installs CompactFrameStyle and that font for the whole application.

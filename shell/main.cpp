@@ -9,10 +9,10 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    QApplication::setWindowIcon(orbisk::applicationIcon());
     QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
     orbisk::applyLayoutStyle();
     orbisk::MainWindow window(QLocale::system().decimalPoint(), orbisk::settingsFilePath());
+    orbisk::setApplicationIconAfterFirstPaint(&window);
     window.show();
     return QApplication::exec();
 }
