@@ -17,7 +17,8 @@ class BenchBoard final : public QuoteBoard {
 public:
     BenchBoard()
     {
-        const char *initial[] = {"1.6364", "0.7225", "1.1826", "1.6369", "0.7230", "1.1831", "5", "5", "5", "", ""};
+        const char *initial[] = {"1.6364", "0.7225", "1.1826", "1.6369", "0.7230", "1.1831",
+                                 "5",      "5",      "5",      "",       ""};
         for (std::size_t i = 0; i < m_texts.size(); ++i)
             m_texts[i] = initial[i];
     }
@@ -26,7 +27,8 @@ public:
     {
         m_texts[slot(field)] = text;
         if (field.kind == Field::Kind::BuySideMeasure || field.kind == Field::Kind::SellSideMeasure) {
-            const Measure changed = field.kind == Field::Kind::BuySideMeasure ? Measure::BuySide : Measure::SellSide;
+            const Measure changed =
+                field.kind == Field::Kind::BuySideMeasure ? Measure::BuySide : Measure::SellSide;
             indication = evaluateIndicator(changed, m_texts[9], m_texts[10], ".");
         }
     }
@@ -124,28 +126,20 @@ void sellSideMeasure(benchmark::State &state)
 }
 BENCHMARK(sellSideMeasure);
 
+// Steps up and down in turn, so that the board stays where it started.
+template <std::optional<Failure> (*Step)(QuoteBoard &, int, int, std::string_view)>
+void stepInTurn(benchmark::State &state)
+{
+    BenchBoard board;
+    int direction = 1;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(Step(board, 1, direction, "."));
+        direction = -direction;
+    }
+}
 // Bid, ask, both measures and both indicator evaluations.
-void rateStep(benchmark::State &state)
-{
-    BenchBoard board;
-    int direction = 1;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(orbisk::rateStep(board, 1, direction, "."));
-        direction = -direction;
-    }
-}
-BENCHMARK(rateStep);
-
-void spreadStep(benchmark::State &state)
-{
-    BenchBoard board;
-    int direction = 1;
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(orbisk::spreadStep(board, 1, direction, "."));
-        direction = -direction;
-    }
-}
-BENCHMARK(spreadStep);
+BENCHMARK(stepInTurn<orbisk::rateStep>)->Name("rateStep");
+BENCHMARK(stepInTurn<orbisk::spreadStep>)->Name("spreadStep");
 
 } // namespace
 

@@ -48,7 +48,8 @@ bool runOnce(const std::string &program, Sample &sample)
     }
     char buffer[128] = {};
     std::size_t used = 0;
-    for (ssize_t got; used + 1 < sizeof buffer && (got = read(pipeFds[0], buffer + used, sizeof buffer - 1 - used)) > 0;)
+    for (ssize_t got;
+         used + 1 < sizeof buffer && (got = read(pipeFds[0], buffer + used, sizeof buffer - 1 - used)) > 0;)
         used += static_cast<std::size_t>(got);
     close(pipeFds[0]);
     int status = 0;

@@ -118,8 +118,9 @@ std::uint64_t readSample(std::uint64_t count, std::uint64_t seed)
         char *end = nullptr;
         const float expected = std::strtof(c.c_str(), &end);
         const auto ours = textToSingle(text, comma ? "," : ".");
-        const bool agree = ours.ok() ? std::bit_cast<std::uint32_t>(ours.value) == std::bit_cast<std::uint32_t>(expected)
-                                     : ours.error == NumberError::Overflow && std::isinf(expected);
+        const bool agree =
+            ours.ok() ? std::bit_cast<std::uint32_t>(ours.value) == std::bit_cast<std::uint32_t>(expected)
+                      : ours.error == NumberError::Overflow && std::isinf(expected);
         if (*end != '\0' || !agree)
             report("read \"" + text + "\"");
     }
@@ -161,9 +162,8 @@ int main(int argc, char *argv[])
                 static_cast<unsigned long long>(formatted), seconds(start));
 
     start = std::chrono::steady_clock::now();
-    const std::uint64_t read = onAllCores([texts](unsigned part, unsigned parts) {
-        return readSample(texts / parts, 0x5EED + part);
-    });
+    const std::uint64_t read = onAllCores(
+        [texts](unsigned part, unsigned parts) { return readSample(texts / parts, 0x5EED + part); });
     std::printf("text to single: %llu texts checked in %.0f s\n", static_cast<unsigned long long>(read),
                 seconds(start));
 

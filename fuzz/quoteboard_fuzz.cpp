@@ -15,14 +15,15 @@ using namespace orbisk;
 
 namespace {
 
-const std::array<Field, 11> allFields = {
-    Field::bid(1), Field::bid(2), Field::bid(3), Field::ask(1), Field::ask(2), Field::ask(3),
-    Field::spread(1), Field::spread(2), Field::spread(3), Field::buySideMeasure(), Field::sellSideMeasure()};
+const std::array<Field, 11> allFields = {Field::bid(1),           Field::bid(2),           Field::bid(3),
+                                         Field::ask(1),           Field::ask(2),           Field::ask(3),
+                                         Field::spread(1),        Field::spread(2),        Field::spread(3),
+                                         Field::buySideMeasure(), Field::sellSideMeasure()};
 
-const char *const interesting[] = {"",        " ",       "0",      "-0",     "1.6364",  "0.0001", "3.2767",
-                                   "3.2768",  "-3.2768", "0.09375", "1e39",  "3e38",    "nan",    "inf",
-                                   "1,5",     " 1.5 ",   "1..5",    "32767", "-32768",  "2.5",    "1E-05",
-                                   "110.25",  "0x10",    "+-1",     "abc",   "1e-50"};
+const char *const interesting[] = {"",       " ",       "0",       "-0",    "1.6364", "0.0001", "3.2767",
+                                   "3.2768", "-3.2768", "0.09375", "1e39",  "3e38",   "nan",    "inf",
+                                   "1,5",    " 1.5 ",   "1..5",    "32767", "-32768", "2.5",    "1E-05",
+                                   "110.25", "0x10",    "+-1",     "abc",   "1e-50"};
 
 using Texts = std::array<std::string, 11>;
 
@@ -47,8 +48,8 @@ void checkChangedOnly(const Texts &before, const Texts &after, std::initializer_
     }
 }
 
-void checkRateStep(const MemoryBoard &board, const Texts &before, int leg, const std::optional<Failure> &failure,
-                   std::string_view separator)
+void checkRateStep(const MemoryBoard &board, const Texts &before, int leg,
+                   const std::optional<Failure> &failure, std::string_view separator)
 {
     const Texts after = snapshot(board);
     const Field bid = Field::bid(leg), ask = Field::ask(leg);
@@ -126,7 +127,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         const int direction = in.ConsumeBool() ? 1 : -1;
         const Texts before = snapshot(board);
         if (op == 3) {
-            checkSpreadStep(board, before, leg, direction, spreadStep(board, leg, direction, separator), separator);
+            checkSpreadStep(board, before, leg, direction, spreadStep(board, leg, direction, separator),
+                            separator);
         } else {
             checkRateStep(board, before, leg, rateStep(board, leg, direction, separator), separator);
         }

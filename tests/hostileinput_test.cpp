@@ -12,7 +12,10 @@ using namespace orbisk;
 
 namespace {
 
-QMessageBox *openMessageBox() { return qobject_cast<QMessageBox *>(QApplication::activeModalWidget()); }
+QMessageBox *openMessageBox()
+{
+    return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+}
 
 void addHostileTexts()
 {
@@ -72,8 +75,10 @@ private slots:
         QFETCH(bool, number);
         const struct {
             const char *field, *words;
-        } quotes[] = {{"txtBid1", "the bid of leg 1"}, {"txtBid2", "the bid of leg 2"},
-                      {"txtBid3", "the bid of leg 3"}, {"txtAsk2", "the ask of leg 2"},
+        } quotes[] = {{"txtBid1", "the bid of leg 1"},
+                      {"txtBid2", "the bid of leg 2"},
+                      {"txtBid3", "the bid of leg 3"},
+                      {"txtAsk2", "the ask of leg 2"},
                       {"txtAsk3", "the ask of leg 3"}};
         for (const auto &quote : quotes) {
             init();
@@ -85,7 +90,7 @@ private slots:
             QVERIFY2(bool(box) != number, quote.field);
             if (box) {
                 QVERIFY2(box->text().contains(quote.words), qPrintable(box->text().left(200)));
-                QVERIFY(box->text().size() < 400); // a pasted megabyte is cut short
+                QVERIFY(box->text().size() < 400);           // a pasted megabyte is cut short
                 QCOMPARE(edit(quote.field)->text(), pasted); // nothing is corrected behind the user's back
                 delete box;
             } else {

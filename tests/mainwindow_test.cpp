@@ -199,7 +199,8 @@ private slots:
         }
         QCOMPARE(spoken(find("txtBid1"), QAccessible::Name), QStringLiteral("Bid, leg 1"));
         QCOMPARE(spoken(find("btnRateUp3"), QAccessible::Name), QStringLiteral("Rate one pip up, leg 3"));
-        QCOMPARE(spoken(find("btnSpreadDown2"), QAccessible::Name), QStringLiteral("Spread one pip narrower, leg 2"));
+        QCOMPARE(spoken(find("btnSpreadDown2"), QAccessible::Name),
+                 QStringLiteral("Spread one pip narrower, leg 2"));
         retype("txtBid3", "1.1845");
         click("btnRateUp3");
         QCOMPARE(spoken(find("btnAction"), QAccessible::Description), QStringLiteral("Buy 1+2 Sell 3"));

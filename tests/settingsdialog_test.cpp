@@ -2,6 +2,7 @@
 #include "mainwindow.h"
 #include "settingsdialog.h"
 #include "settingsfile.h"
+#include "settingsfixture.h"
 
 #include <QAction>
 #include <QFile>
@@ -17,9 +18,6 @@
 using namespace orbisk;
 
 namespace {
-
-const QByteArray defaultBytes = "GBP/USD\r\nEUR/GBP\r\nEUR/USD\r\n1.6364\r\n0.7225\r\n1.1826\r\n"
-                                "1.6369\r\n0.7230\r\n1.1831\r\n";
 
 QList<SettingsDialog *> settingsDialogs()
 {
@@ -46,24 +44,11 @@ void clickButton(QMessageBox *box, const QString &text)
 
 } // namespace
 
-class SettingsDialogTest : public QObject {
+class SettingsDialogTest : public QObject, private SettingsFileFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
     std::unique_ptr<MainWindow> m_window;
 
-    QString path() const { return m_dir.filePath(QStringLiteral("orbisk.set")); }
-    void put(const QByteArray &bytes) const
-    {
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QByteArray contents() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
     void start(const QString &settingsPath = {})
     {
         m_window =

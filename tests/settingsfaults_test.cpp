@@ -1,4 +1,5 @@
 #include "settingsfile.h"
+#include "settingsfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,9 +19,6 @@ using namespace orbisk;
 
 namespace {
 
-const QByteArray defaultBytes = "GBP/USD\r\nEUR/GBP\r\nEUR/USD\r\n1.6364\r\n0.7225\r\n1.1826\r\n"
-                                "1.6369\r\n0.7230\r\n1.1831\r\n";
-
 // Root reads and writes past file permissions; the checks below need them to count, so the
 // process gives up the capabilities that override them.
 bool dropPermissionOverrides()
@@ -36,22 +34,9 @@ bool dropPermissionOverrides()
 
 } // namespace
 
-class SettingsFaultsTest : public QObject {
+class SettingsFaultsTest : public QObject, private SettingsFileFixture {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-    QString path() const { return m_dir.filePath(QStringLiteral("orbisk.set")); }
-    void put(const QByteArray &bytes) const
-    {
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QByteArray contents() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    }
     void setMode(const QString &name, mode_t mode) const
     {
         QCOMPARE(::chmod(QFile::encodeName(name).constData(), mode), 0);

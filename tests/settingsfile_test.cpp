@@ -1,4 +1,5 @@
 #include "settingsfile.h"
+#include "settingsfixture.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,9 +13,6 @@ using namespace orbisk;
 
 namespace {
 
-const QByteArray defaultBytes = "GBP/USD\r\nEUR/GBP\r\nEUR/USD\r\n1.6364\r\n0.7225\r\n1.1826\r\n"
-                                "1.6369\r\n0.7230\r\n1.1831\r\n";
-
 QStringList with(int index, const QString &value)
 {
     QStringList values = initialSettings();
@@ -24,22 +22,8 @@ QStringList with(int index, const QString &value)
 
 } // namespace
 
-class SettingsFileTest : public QObject {
+class SettingsFileTest : public QObject, private SettingsFileFixture {
     Q_OBJECT
-
-    QTemporaryDir m_dir;
-    QString path() const { return m_dir.filePath(QStringLiteral("orbisk.set")); }
-    void put(const QByteArray &bytes) const
-    {
-        QFile file(path());
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(bytes);
-    }
-    QByteArray contents() const
-    {
-        QFile file(path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
 
 private slots:
     void cleanup() { QFile::remove(path()); }
