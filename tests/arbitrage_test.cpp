@@ -14,14 +14,13 @@ class ArbitrageTest : public QObject {
 private slots:
     void measures_roundAsSpecified_data()
     {
+        // clang-format off
         QTest::addColumn<QStringList>("quotes"); // bid1 ask1 bid2 ask2 bid3 ask3
         QTest::addColumn<QString>("separator");
         QTest::addColumn<QString>("buySide");
         QTest::addColumn<QString>("sellSide");
         const QStringList defaults{"1.6364", "1.6369", "0.7225", "0.7230", "1.1826", "1.1831"};
-        QTest::newRow("defaults -> -8.786247 / -8.009672") << defaults << "."
-                                                           << "-8.786247"
-                                                           << "-8.009672";
+        QTest::newRow("defaults -> -8.786247 / -8.009672") << defaults << "." << "-8.786247" << "-8.009672";
         QTest::newRow("bid3 1.1846 ask3 1.1851 -> 11.2135 / -28.00941")
             << QStringList{"1.6364", "1.6369", "0.7225", "0.7230", "1.1846", "1.1851"} << "."
             << "11.2135"
@@ -30,13 +29,12 @@ private slots:
             << QStringList{"1,6364", "1,6369", "0,7225", "0,7230", "1,1826", "1,1831"} << ","
             << "-8,786247"
             << "-8,009672";
-        QTest::newRow("zero measures read -0") << QStringList{"1", "2", "1", "0.5", "1", "1"} << "."
-                                               << "-0"
-                                               << "-0";
+        QTest::newRow("zero measures read -0") << QStringList{"1", "2", "1", "0.5", "1", "1"} << "." << "-0" << "-0";
         QTest::newRow("positive measures have no sign")
             << QStringList{"1.6369", "1.6364", "0.7230", "0.7225", "1.1831", "1.1826"} << "."
             << "8.009535"
             << "8.785725";
+        // clang-format on
     }
     void measures_roundAsSpecified()
     {
@@ -95,6 +93,7 @@ private slots:
 
     void indicator_followsBothTestOrders_data()
     {
+        // clang-format off
         QTest::addColumn<Measure>("changed");
         QTest::addColumn<QString>("buySide");
         QTest::addColumn<QString>("sellSide");
@@ -115,14 +114,9 @@ private slots:
         both("garbage buy-side is not positive", "abc", "-1", "Wait", " ");
         both("overflowing text is not positive", "1e999", "-1", "Wait", " ");
         both("comma text under a point separator", "1,5", "-1", "Wait", " ");
-        QTest::newRow("both positive, buy-side changed -> Buy") << Measure::BuySide << "5.1"
-                                                                << "5.8"
-                                                                << "Buy"
-                                                                << "Sell 1+2 Buy 3";
-        QTest::newRow("both positive, sell-side changed -> Sell") << Measure::SellSide << "5.1"
-                                                                  << "5.8"
-                                                                  << "Sell"
-                                                                  << "Buy 1+2 Sell 3";
+        QTest::newRow("both positive, buy-side changed -> Buy") << Measure::BuySide << "5.1" << "5.8" << "Buy" << "Sell 1+2 Buy 3";
+        QTest::newRow("both positive, sell-side changed -> Sell") << Measure::SellSide << "5.1" << "5.8" << "Sell" << "Buy 1+2 Sell 3";
+        // clang-format on
     }
     void indicator_followsBothTestOrders()
     {

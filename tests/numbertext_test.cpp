@@ -28,6 +28,7 @@ class NumberTextTest : public QObject {
 private slots:
     void textToSingle_readsAndRoundsOnce_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<NumberError>("error");
@@ -80,6 +81,7 @@ private slots:
         row("trailing garbage", "1.5x", ".", Conversion, 0.0F);
         row("Arabic-Indic digits", "\xD9\xA1", ".", Conversion, 0.0F);
         row("control character", "1\x01", ".", Conversion, 0.0F);
+        // clang-format on
     }
     void textToSingle_readsAndRoundsOnce()
     {
@@ -95,6 +97,7 @@ private slots:
 
     void textToDouble_readsDoubleRange_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("text");
         QTest::addColumn<NumberError>("error");
         QTest::addColumn<double>("value");
@@ -103,6 +106,7 @@ private slots:
         QTest::newRow("-0") << "-0" << None << 0.0;
         QTest::newRow("1e309") << "1e309" << Overflow << 0.0;
         QTest::newRow("garbage") << "abc" << Conversion << 0.0;
+        // clang-format on
     }
     void textToDouble_readsDoubleRange()
     {
@@ -117,6 +121,7 @@ private slots:
 
     void textToWhole_roundsHalfToEven_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("text");
         QTest::addColumn<NumberError>("error");
         QTest::addColumn<int>("value");
@@ -131,6 +136,7 @@ private slots:
         QTest::newRow("-32769 overflows") << "-32769" << Overflow << 0;
         QTest::newRow("1e309 overflows") << "1e309" << Overflow << 0;
         QTest::newRow("empty") << "" << Conversion << 0;
+        // clang-format on
     }
     void textToWhole_roundsHalfToEven()
     {
@@ -145,6 +151,7 @@ private slots:
 
     void pipRound_roundsHalfToEven_data()
     {
+        // clang-format off
         QTest::addColumn<double>("value");
         QTest::addColumn<NumberError>("error");
         QTest::addColumn<int>("pips");
@@ -159,6 +166,7 @@ private slots:
         QTest::newRow("-32769.5 overflows") << -32769.5 << Overflow << 0;
         QTest::newRow("infinity overflows") << double(INFINITY) << Overflow << 0;
         QTest::newRow("nan overflows") << double(NAN) << Overflow << 0;
+        // clang-format on
     }
     void pipRound_roundsHalfToEven()
     {
@@ -173,35 +181,24 @@ private slots:
 
     void singleToText_sevenSignificantDigits_data()
     {
+        // clang-format off
         QTest::addColumn<float>("value");
         QTest::addColumn<QString>("separator");
         QTest::addColumn<QString>("text");
-        QTest::newRow("1.6368") << 1.6368F << "."
-                                << "1.6368";
-        QTest::newRow("16368") << 16368.0F << "."
-                               << "16368";
-        QTest::newRow("one third") << 1.0F / 3.0F << "."
-                                   << "0.3333333";
-        QTest::newRow("12345678 -> 1.234568E+07") << 12345678.0F << "."
-                                                  << "1.234568E+07";
-        QTest::newRow("1234567 stays plain") << 1234567.0F << "."
-                                             << "1234567";
-        QTest::newRow("0.00001 -> 1E-05") << 0.00001F << "."
-                                          << "1E-05";
-        QTest::newRow("0.0001 stays plain") << 0.0001F << "."
-                                            << "0.0001";
-        QTest::newRow("0.5002999 keeps the float trace") << 0.50029993F << "."
-                                                         << "0.5002999";
-        QTest::newRow("negative") << -8.786247F << "."
-                                  << "-8.786247";
-        QTest::newRow("negative zero -> 0") << -0.0F << "."
-                                            << "0";
-        QTest::newRow("largest float") << FLT_MAX << "."
-                                       << "3.402823E+38";
-        QTest::newRow("comma") << 1.637F << ","
-                               << "1,637";
-        QTest::newRow("comma in exponent form") << 1.5e-7F << ","
-                                                << "1,5E-07";
+        QTest::newRow("1.6368") << 1.6368F << "." << "1.6368";
+        QTest::newRow("16368") << 16368.0F << "." << "16368";
+        QTest::newRow("one third") << 1.0F / 3.0F << "." << "0.3333333";
+        QTest::newRow("12345678 -> 1.234568E+07") << 12345678.0F << "." << "1.234568E+07";
+        QTest::newRow("1234567 stays plain") << 1234567.0F << "." << "1234567";
+        QTest::newRow("0.00001 -> 1E-05") << 0.00001F << "." << "1E-05";
+        QTest::newRow("0.0001 stays plain") << 0.0001F << "." << "0.0001";
+        QTest::newRow("0.5002999 keeps the float trace") << 0.50029993F << "." << "0.5002999";
+        QTest::newRow("negative") << -8.786247F << "." << "-8.786247";
+        QTest::newRow("negative zero -> 0") << -0.0F << "." << "0";
+        QTest::newRow("largest float") << FLT_MAX << "." << "3.402823E+38";
+        QTest::newRow("comma") << 1.637F << "," << "1,637";
+        QTest::newRow("comma in exponent form") << 1.5e-7F << "," << "1,5E-07";
+        // clang-format on
     }
     void singleToText_sevenSignificantDigits()
     {
@@ -213,6 +210,7 @@ private slots:
 
     void doubleToText_fifteenSignificantDigits_data()
     {
+        // clang-format off
         QTest::addColumn<double>("value");
         QTest::addColumn<QString>("text");
         QTest::newRow("16363 / 10000 -> 1.6363") << 16363 / 10000.0 << "1.6363";
@@ -222,6 +220,7 @@ private slots:
         QTest::newRow("1e15 -> 1E+15") << 1e15 << "1E+15";
         QTest::newRow("1e-5 -> 1E-05") << 1e-5 << "1E-05";
         QTest::newRow("0.1 + 0.2 rounds") << 0.1 + 0.2 << "0.3";
+        // clang-format on
     }
     void doubleToText_fifteenSignificantDigits()
     {

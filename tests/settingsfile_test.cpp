@@ -37,47 +37,32 @@ private slots:
 
     void read_followsTheFieldRules_data()
     {
+        // clang-format off
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("values");
         QTest::addColumn<bool>("problem");
         const QStringList defaults = initialSettings();
         QTest::newRow("nine lines") << defaultBytes << defaults << false;
-        QTest::newRow("one comma-separated line")
-            << QByteArray("GBP/USD,EUR/GBP,EUR/USD,1.6364,0.7225,1.1826,1.6369,0.7230,1.1831") << defaults
-            << false;
-        QTest::newRow("quoted value loses its quotes")
-            << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR/USD\"") << defaults << false;
-        QTest::newRow("quoted value keeps commas and blanks")
-            << QByteArray(defaultBytes).replace("EUR/USD", " \"EUR, USD \"") << with(2, "EUR, USD ") << false;
-        QTest::newRow("quoted value keeps a line break")
-            << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR\r\nUSD\"") << with(2, "EUR\r\nUSD")
-            << false;
-        QTest::newRow("text after the closing quote is dropped")
-            << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR\"/USD") << with(2, "EUR") << false;
-        QTest::newRow("empty line is an empty value")
-            << QByteArray(defaultBytes).replace("0.7225", "") << with(4, "") << false;
-        QTest::newRow("blanks around an unquoted value are dropped")
-            << QByteArray(defaultBytes).replace("0.7225", " \t0.7225  ") << defaults << false;
-        QTest::newRow("inner blanks stay")
-            << QByteArray(defaultBytes).replace("GBP/USD", "GBP USD") << with(0, "GBP USD") << false;
-        QTest::newRow("lone LF ends a line")
-            << QByteArray(defaultBytes).replace("\r\n", "\n") << defaults << false;
-        QTest::newRow("lone CR ends a line")
-            << QByteArray(defaultBytes).replace("\r\n", "\r") << defaults << false;
-        QTest::newRow("lines after the ninth are ignored")
-            << defaultBytes + "extra\r\n\"unclosed" << defaults << false;
-        QTest::newRow("non-ASCII text") << QByteArray(defaultBytes).replace("GBP/USD", "\xC2\xA3/$")
-                                        << with(0, QString::fromUtf8("\xC2\xA3/$")) << false;
-        QTest::newRow("short file keeps what it has")
-            << QByteArray("a\r\nb\r\nc\r\n1\r\n") << QStringList{"a", "b", "c", "1"} << true;
+        QTest::newRow("one comma-separated line") << QByteArray("GBP/USD,EUR/GBP,EUR/USD,1.6364,0.7225,1.1826,1.6369,0.7230,1.1831") << defaults << false;
+        QTest::newRow("quoted value loses its quotes") << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR/USD\"") << defaults << false;
+        QTest::newRow("quoted value keeps commas and blanks") << QByteArray(defaultBytes).replace("EUR/USD", " \"EUR, USD \"") << with(2, "EUR, USD ") << false;
+        QTest::newRow("quoted value keeps a line break") << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR\r\nUSD\"") << with(2, "EUR\r\nUSD") << false;
+        QTest::newRow("text after the closing quote is dropped") << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR\"/USD") << with(2, "EUR") << false;
+        QTest::newRow("empty line is an empty value") << QByteArray(defaultBytes).replace("0.7225", "") << with(4, "") << false;
+        QTest::newRow("blanks around an unquoted value are dropped") << QByteArray(defaultBytes).replace("0.7225", " \t0.7225  ") << defaults << false;
+        QTest::newRow("inner blanks stay") << QByteArray(defaultBytes).replace("GBP/USD", "GBP USD") << with(0, "GBP USD") << false;
+        QTest::newRow("lone LF ends a line") << QByteArray(defaultBytes).replace("\r\n", "\n") << defaults << false;
+        QTest::newRow("lone CR ends a line") << QByteArray(defaultBytes).replace("\r\n", "\r") << defaults << false;
+        QTest::newRow("lines after the ninth are ignored") << defaultBytes + "extra\r\n\"unclosed" << defaults << false;
+        QTest::newRow("non-ASCII text") << QByteArray(defaultBytes).replace("GBP/USD", "\xC2\xA3/$") << with(0, QString::fromUtf8("\xC2\xA3/$")) << false;
+        QTest::newRow("short file keeps what it has") << QByteArray("a\r\nb\r\nc\r\n1\r\n") << QStringList{"a", "b", "c", "1"} << true;
         QTest::newRow("empty file") << QByteArray() << QStringList{} << true;
         QTest::newRow("unclosed quote") << QByteArray("a\r\n\"b\r\n") << QStringList{"a"} << true;
         QTest::newRow("NUL byte") << QByteArray("a\r\nb\0c\r\n", 8) << QStringList{"a"} << true;
         QTest::newRow("invalid UTF-8") << QByteArray("a\r\n\xFF\xFE\r\n") << QStringList{"a"} << true;
-        QTest::newRow("UTF-8 cut short at the end of a value")
-            << QByteArray("a\r\nb\xE4\t\r\n") << QStringList{"a"} << true;
-        QTest::newRow("value too long for a text box")
-            << QByteArray("a\r\n") + QByteArray(200'000, 'x') << QStringList{"a"} << true;
+        QTest::newRow("UTF-8 cut short at the end of a value") << QByteArray("a\r\nb\xE4\t\r\n") << QStringList{"a"} << true;
+        QTest::newRow("value too long for a text box") << QByteArray("a\r\n") + QByteArray(200'000, 'x') << QStringList{"a"} << true;
+        // clang-format on
     }
     void read_followsTheFieldRules()
     {
@@ -113,6 +98,7 @@ private slots:
 
     void roundTrip_keepsAwkwardValues_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("line");
         QTest::newRow("comma-separated bid") << "1,6364" << QByteArray("\"1,6364\"\r\n");
@@ -122,8 +108,8 @@ private slots:
         QTest::newRow("not a number") << "abc" << QByteArray("abc\r\n");
         QTest::newRow("inner quote") << "a\"b" << QByteArray("a\"b\r\n");
         QTest::newRow("line break") << "a\nb" << QByteArray("\"a\nb\"\r\n");
-        QTest::newRow("non-ASCII") << QString::fromUtf8("\xE2\x82\xAC/\xC2\xA5")
-                                   << QByteArray("\xE2\x82\xAC/\xC2\xA5\r\n");
+        QTest::newRow("non-ASCII") << QString::fromUtf8("\xE2\x82\xAC/\xC2\xA5") << QByteArray("\xE2\x82\xAC/\xC2\xA5\r\n");
+        // clang-format on
     }
     void roundTrip_keepsAwkwardValues()
     {

@@ -26,66 +26,32 @@ class SteppingTest : public QObject {
 private slots:
     void rateStep_movesBidAndRebuildsAsk_data()
     {
+        // clang-format off
         QTest::addColumn<int>("leg");
         QTest::addColumn<QString>("bid");
         QTest::addColumn<QString>("spread");
         QTest::addColumn<int>("direction");
         QTest::addColumn<QString>("newBid");
         QTest::addColumn<QString>("newAsk");
-        QTest::newRow("leg 1 1.6364 down -> 1.6363 / 1.6368") << 1 << "1.6364"
-                                                              << "5" << -1 << "1.6363"
-                                                              << "1.6368";
-        QTest::newRow("leg 1 1.6364 up -> 1.6365 / 1.637") << 1 << "1.6364"
-                                                           << "5" << +1 << "1.6365"
-                                                           << "1.637";
-        QTest::newRow("leg 2 0.7225 down -> 0.7224 / 0.7229") << 2 << "0.7225"
-                                                              << "5" << -1 << "0.7224"
-                                                              << "0.7229";
-        QTest::newRow("leg 3 1.1826 up -> 1.1827 / 1.1832") << 3 << "1.1826"
-                                                            << "5" << +1 << "1.1827"
-                                                            << "1.1832";
-        QTest::newRow("1.6361 down -> 1.636") << 1 << "1.6361"
-                                              << "5" << -1 << "1.636"
-                                              << "1.6365";
-        QTest::newRow("2 down -> 1.9999") << 1 << "2"
-                                          << "5" << -1 << "1.9999"
-                                          << "2.0004";
-        QTest::newRow("0.5001 up, spread 1 -> 0.5002 / 0.5002999") << 1 << "0.5001"
-                                                                   << "1" << +1 << "0.5002"
-                                                                   << "0.5002999";
-        QTest::newRow("1.63645 down -> 1.6364") << 1 << "1.63645"
-                                                << "5" << -1 << "1.6364"
-                                                << "1.6369";
-        QTest::newRow("1.63645 up -> 1.6366") << 1 << "1.63645"
-                                              << "5" << +1 << "1.6366"
-                                              << "1.6371";
-        QTest::newRow("0.09375 down -> 0.0936") << 1 << "0.09375"
-                                                << "5" << -1 << "0.0936"
-                                                << "0.0941";
-        QTest::newRow("0.09375 up -> 0.0938") << 1 << "0.09375"
-                                              << "5" << +1 << "0.0938"
-                                              << "0.0943";
-        QTest::newRow("3.2766 up -> 3.2767") << 1 << "3.2766"
-                                             << "5" << +1 << "3.2767"
-                                             << "3.2772";
-        QTest::newRow("3.2768 down -> 3.2767") << 1 << "3.2768"
-                                               << "5" << -1 << "3.2767"
-                                               << "3.2772";
-        QTest::newRow("0.0001 down -> 0") << 1 << "0.0001"
-                                          << "5" << -1 << "0"
-                                          << "0.0005";
-        QTest::newRow("0 down -> -0.0001") << 1 << "0"
-                                           << "5" << -1 << "-0.0001"
-                                           << "0.0004";
-        QTest::newRow("-3.2767 down -> -3.2768") << 1 << "-3.2767"
-                                                 << "5" << -1 << "-3.2768"
-                                                 << "-3.2763";
-        QTest::newRow("spread -1 puts the ask below the bid") << 1 << "1.6364"
-                                                              << "-1" << +1 << "1.6365"
-                                                              << "1.6364";
-        QTest::newRow("comma bid under a point separator is refused") << 1 << "1,6364"
-                                                                      << "5" << +1 << ""
-                                                                      << "";
+        QTest::newRow("leg 1 1.6364 down -> 1.6363 / 1.6368") << 1 << "1.6364" << "5" << -1 << "1.6363" << "1.6368";
+        QTest::newRow("leg 1 1.6364 up -> 1.6365 / 1.637") << 1 << "1.6364" << "5" << +1 << "1.6365" << "1.637";
+        QTest::newRow("leg 2 0.7225 down -> 0.7224 / 0.7229") << 2 << "0.7225" << "5" << -1 << "0.7224" << "0.7229";
+        QTest::newRow("leg 3 1.1826 up -> 1.1827 / 1.1832") << 3 << "1.1826" << "5" << +1 << "1.1827" << "1.1832";
+        QTest::newRow("1.6361 down -> 1.636") << 1 << "1.6361" << "5" << -1 << "1.636" << "1.6365";
+        QTest::newRow("2 down -> 1.9999") << 1 << "2" << "5" << -1 << "1.9999" << "2.0004";
+        QTest::newRow("0.5001 up, spread 1 -> 0.5002 / 0.5002999") << 1 << "0.5001" << "1" << +1 << "0.5002" << "0.5002999";
+        QTest::newRow("1.63645 down -> 1.6364") << 1 << "1.63645" << "5" << -1 << "1.6364" << "1.6369";
+        QTest::newRow("1.63645 up -> 1.6366") << 1 << "1.63645" << "5" << +1 << "1.6366" << "1.6371";
+        QTest::newRow("0.09375 down -> 0.0936") << 1 << "0.09375" << "5" << -1 << "0.0936" << "0.0941";
+        QTest::newRow("0.09375 up -> 0.0938") << 1 << "0.09375" << "5" << +1 << "0.0938" << "0.0943";
+        QTest::newRow("3.2766 up -> 3.2767") << 1 << "3.2766" << "5" << +1 << "3.2767" << "3.2772";
+        QTest::newRow("3.2768 down -> 3.2767") << 1 << "3.2768" << "5" << -1 << "3.2767" << "3.2772";
+        QTest::newRow("0.0001 down -> 0") << 1 << "0.0001" << "5" << -1 << "0" << "0.0005";
+        QTest::newRow("0 down -> -0.0001") << 1 << "0" << "5" << -1 << "-0.0001" << "0.0004";
+        QTest::newRow("-3.2767 down -> -3.2768") << 1 << "-3.2767" << "5" << -1 << "-3.2768" << "-3.2763";
+        QTest::newRow("spread -1 puts the ask below the bid") << 1 << "1.6364" << "-1" << +1 << "1.6365" << "1.6364";
+        QTest::newRow("comma bid under a point separator is refused") << 1 << "1,6364" << "5" << +1 << "" << "";
+        // clang-format on
     }
     void rateStep_movesBidAndRebuildsAsk()
     {
@@ -133,34 +99,25 @@ private slots:
 
     void rateStep_stopsAtFirstFailure_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("field"); // which field holds the bad text
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("direction");
         QTest::addColumn<int>("problem");
         QTest::addColumn<int>("writes"); // how many writes stay
         using P = Failure::Problem;
-        QTest::newRow("empty bid") << "bid1"
-                                   << "" << +1 << int(P::NotANumber) << 0;
-        QTest::newRow("garbage bid") << "bid1"
-                                     << "abc" << +1 << int(P::NotANumber) << 0;
-        QTest::newRow("bid beyond float") << "bid1"
-                                          << "1e39" << +1 << int(P::TooLarge) << 0;
-        QTest::newRow("3.2767 up") << "bid1"
-                                   << "3.2767" << +1 << int(P::BidNotSteppable) << 0;
-        QTest::newRow("3.2769 down") << "bid1"
-                                     << "3.2769" << -1 << int(P::BidNotSteppable) << 0;
-        QTest::newRow("110.25 up") << "bid1"
-                                   << "110.25" << +1 << int(P::BidNotSteppable) << 0;
-        QTest::newRow("-3.2768 down") << "bid1"
-                                      << "-3.2768" << -1 << int(P::BidNotSteppable) << 0;
-        QTest::newRow("garbage spread") << "spread1"
-                                        << "x" << +1 << int(P::NotANumber) << 1;
-        QTest::newRow("empty ask 2 stops the buy-side") << "ask2"
-                                                        << "" << +1 << int(P::NotANumber) << 2;
-        QTest::newRow("empty bid 2 stops the sell-side") << "bid2"
-                                                         << "" << +1 << int(P::NotANumber) << 3;
-        QTest::newRow("huge bid 3 overflows the buy-side") << "bid3"
-                                                           << "3e38" << +1 << int(P::ResultTooLarge) << 2;
+        QTest::newRow("empty bid") << "bid1" << "" << +1 << int(P::NotANumber) << 0;
+        QTest::newRow("garbage bid") << "bid1" << "abc" << +1 << int(P::NotANumber) << 0;
+        QTest::newRow("bid beyond float") << "bid1" << "1e39" << +1 << int(P::TooLarge) << 0;
+        QTest::newRow("3.2767 up") << "bid1" << "3.2767" << +1 << int(P::BidNotSteppable) << 0;
+        QTest::newRow("3.2769 down") << "bid1" << "3.2769" << -1 << int(P::BidNotSteppable) << 0;
+        QTest::newRow("110.25 up") << "bid1" << "110.25" << +1 << int(P::BidNotSteppable) << 0;
+        QTest::newRow("-3.2768 down") << "bid1" << "-3.2768" << -1 << int(P::BidNotSteppable) << 0;
+        QTest::newRow("garbage spread") << "spread1" << "x" << +1 << int(P::NotANumber) << 1;
+        QTest::newRow("empty ask 2 stops the buy-side") << "ask2" << "" << +1 << int(P::NotANumber) << 2;
+        QTest::newRow("empty bid 2 stops the sell-side") << "bid2" << "" << +1 << int(P::NotANumber) << 3;
+        QTest::newRow("huge bid 3 overflows the buy-side") << "bid3" << "3e38" << +1 << int(P::ResultTooLarge) << 2;
+        // clang-format on
     }
     void rateStep_stopsAtFirstFailure()
     {
@@ -188,6 +145,7 @@ private slots:
 
     void spreadStep_movesOnlyTheSpread_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("spread");
         QTest::addColumn<int>("direction");
         QTest::addColumn<QString>("result"); // empty: refused, nothing written
@@ -198,6 +156,7 @@ private slots:
         QTest::newRow("32767 up refused") << "32767" << +1 << "";
         QTest::newRow("-32768 down refused") << "-32768" << -1 << "";
         QTest::newRow("garbage refused") << "x" << +1 << "";
+        // clang-format on
     }
     void spreadStep_movesOnlyTheSpread()
     {
@@ -219,28 +178,22 @@ private slots:
 
     void describe_namesLegFieldAndText_data()
     {
+        // clang-format off
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("direction");
         QTest::addColumn<QString>("message");
-        QTest::newRow("empty bid") << "bid1"
-                                   << "" << -1 << "Leg 1 cannot be stepped down: the bid of leg 1 is empty.";
-        QTest::newRow("garbage bid")
-            << "bid1"
-            << "abc" << +1 << "Leg 1 cannot be stepped up: the bid of leg 1, \"abc\", is not a number.";
-        QTest::newRow("bid out of pip range")
-            << "bid1"
-            << "3.2767" << +1
+        QTest::newRow("empty bid") << "bid1" << "" << -1 << "Leg 1 cannot be stepped down: the bid of leg 1 is empty.";
+        QTest::newRow("garbage bid") << "bid1" << "abc" << +1 << "Leg 1 cannot be stepped up: the bid of leg 1, \"abc\", is not a number.";
+        QTest::newRow("bid out of pip range") << "bid1" << "3.2767" << +1
             << "Leg 1 cannot be stepped up: the bid of leg 1, \"3.2767\", would leave the range of "
                "-3.2768 to 3.2767 in which a bid can be stepped.";
-        QTest::newRow("measure quote")
-            << "ask2"
-            << "x" << +1
+        QTest::newRow("measure quote") << "ask2" << "x" << +1
             << "The buy-side measure cannot be computed: the ask of leg 2, \"x\", is not a number. "
                "The new bid and ask of leg 1 stay as written.";
         QTest::newRow("long text is cut") << "bid1" << QString(100, 'z') << +1
-                                          << "Leg 1 cannot be stepped up: the bid of leg 1, \"" +
-                                                 QString(40, 'z') + "...\" (100 bytes), is not a number.";
+            << "Leg 1 cannot be stepped up: the bid of leg 1, \"" + QString(40, 'z') + "...\" (100 bytes), is not a number.";
+        // clang-format on
     }
     void describe_namesLegFieldAndText()
     {
