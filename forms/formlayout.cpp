@@ -26,17 +26,17 @@ std::vector<ControlSpec> expandLegRows(const std::vector<LegRowSpec> &families, 
 
 namespace {
 
-QWidget *createControl(const ControlSpec &spec, QWidget *parent)
+QWidget *createControl(const ControlSpec &control, QWidget *parent)
 {
-    switch (spec.kind) {
+    switch (control.kind) {
     case ControlKind::Frame:
-        return new QGroupBox(spec.text, parent);
+        return new QGroupBox(control.text, parent);
     case ControlKind::Label:
-        return new QLabel(spec.text, parent);
+        return new QLabel(control.text, parent);
     case ControlKind::TextBox:
-        return new QLineEdit(spec.text, parent);
+        return new QLineEdit(control.text, parent);
     case ControlKind::Button:
-        return new QPushButton(spec.text, parent);
+        return new QPushButton(control.text, parent);
     }
     return nullptr;
 }
@@ -47,25 +47,26 @@ QList<QWidget *> buildForm(QWidget *client, const std::vector<ControlSpec> &cont
 {
     std::vector<const ControlSpec *> ordered;
     ordered.reserve(controls.size());
-    for (const ControlSpec &spec : controls)
-        ordered.push_back(&spec);
+    for (const ControlSpec &control : controls)
+        ordered.push_back(&control);
     std::stable_partition(ordered.begin(), ordered.end(),
-                          [](const ControlSpec *spec) { return spec->kind == ControlKind::Frame; });
+                          [](const ControlSpec *control) { return control->kind == ControlKind::Frame; });
 
     std::vector<std::pair<int, QWidget *>> focusable;
-    for (const ControlSpec *spec : ordered) {
-        QWidget *parent = spec->frame.isEmpty()
+    for (const ControlSpec *control : ordered) {
+        QWidget *parent = control->frame.isEmpty()
                               ? client
-                              : client->findChild<QGroupBox *>(spec->frame, Qt::FindDirectChildrenOnly);
+                              : client->findChild<QGroupBox *>(control->frame, Qt::FindDirectChildrenOnly);
         Q_ASSERT(parent);
-        QWidget *widget = createControl(*spec, parent);
-        widget->setObjectName(spec->name);
-        widget->setAccessibleName(spec->accessibleName);
-        if (spec->element >= 0)
-            widget->setProperty("element", spec->element);
-        widget->setGeometry(pixels(spec->left), pixels(spec->top), pixels(spec->width), pixels(spec->height));
-        if (spec->kind == ControlKind::TextBox || spec->kind == ControlKind::Button)
-            focusable.emplace_back(spec->tabIndex, widget);
+        QWidget *widget = createControl(*control, parent);
+        widget->setObjectName(control->name);
+        widget->setAccessibleName(control->accessibleName);
+        if (control->element >= 0)
+            widget->setProperty("element", control->element);
+        widget->setGeometry(pixels(control->left), pixels(control->top), pixels(control->width),
+                            pixels(control->height));
+        if (control->kind == ControlKind::TextBox || control->kind == ControlKind::Button)
+            focusable.emplace_back(control->tabIndex, widget);
     }
 
     std::stable_sort(focusable.begin(), focusable.end(),
