@@ -1,18 +1,11 @@
 #include "layoutstyle.h"
-#include "mainwindow.h"
 #include "settingsdialog.h"
 #include "settingsfile.h"
 #include "settingsfixture.h"
+#include "windowdriver.h"
 
 #include <QAction>
-#include <QFile>
 #include <QGroupBox>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
 
 using namespace orbisk;
@@ -29,11 +22,6 @@ QList<SettingsDialog *> settingsDialogs()
     return dialogs;
 }
 
-QMessageBox *openMessageBox()
-{
-    return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-}
-
 void clickButton(QMessageBox *box, const QString &text)
 {
     for (QAbstractButton *button : box->buttons()) {
@@ -42,170 +30,132 @@ void clickButton(QMessageBox *box, const QString &text)
     }
 }
 
+QLineEdit *field(QWidget *window, const QString &name)
+{
+    return window->findChild<QLineEdit *>(name);
+}
+
 } // namespace
 
-class SettingsDialogTest : public QObject, private SettingsFileFixture {
+class SettingsDialogTest : public QObject, private SettingsFileFixture, private WindowDriver {
     Q_OBJECT
 
-    std::unique_ptr<MainWindow> m_window;
-
-    void start(const QString &settingsPath = {})
-    {
-        m_window =
-            std::make_unique<MainWindow>(QStringLiteral("."), settingsPath.isEmpty() ? path() : settingsPath);
-        m_window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    }
     SettingsDialog *openSettings()
     {
         m_window->findChild<QAction *>(QStringLiteral("Settings"))->trigger();
         const auto dialogs = settingsDialogs();
         return dialogs.size() == 1 && dialogs.first()->isVisible() ? dialogs.first() : nullptr;
     }
-    static QLineEdit *field(QWidget *window, const QString &name)
-    {
-        return window->findChild<QLineEdit *>(name);
-    }
-    static void retype(QLineEdit *edit, const QString &text)
-    {
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QTest::keyClicks(edit, text);
-    }
 
 private slots:
     void initTestCase() { applyLayoutStyle(); }
     void cleanup()
     {
-        while (QWidget *modal = QApplication::activeModalWidget())
-            delete modal;
-        m_window.reset();
+        closeWindow();
         QFile::remove(path());
         QCOMPARE(settingsDialogs().size(), 0); // the dialog never outlives the main window
     }
 
-    void dialog_hasSpecifiedLayout()
+    void dialog_hasItsLayoutAndTabOrder()
     {
-        SettingsDialog dialog(path());
-        QCOMPARE(dialog.objectName(), QStringLiteral("frmSetting"));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("Settings"));
-        QCOMPARE(dialog.size(), QSize(377, 124));
-        QCOMPARE(dialog.findChildren<QPushButton *>().size(), 0);
-        const struct {
-            const char *name, *caption;
-            int left, width;
-        } frames[] = {{"fLabels", "Instruments", 120, 975},
-                      {"Frame2", "Name", 1320, 1215},
-                      {"Frame1", "Bid", 2760, 1215},
-                      {"Frame3", "Ask", 4200, 1215}};
-        for (const auto &f : frames) {
-            auto *box = dialog.findChild<QGroupBox *>(f.name);
-            QCOMPARE(box->title(), QString::fromLatin1(f.caption));
-            QCOMPARE(box->geometry(), QRect(f.left / 15, 16, f.width / 15, 89));
+        openWindow(path());
+        SettingsDialog *dialog = openSettings();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(dialog->objectName() + ' ' + dialog->windowTitle(), QStringLiteral("frmSetting Settings"));
+        QCOMPARE(dialog->size(), QSize(377, 124));
+        QCOMPARE(dialog->findChildren<QPushButton *>().size(), 0);
+        QStringList frames;
+        for (const char *name : {"fLabels", "Frame2", "Frame1", "Frame3"}) {
+            auto *box = dialog->findChild<QGroupBox *>(name);
+            frames << QStringLiteral("%1 %2,%3 %4x%5")
+                          .arg(box->title())
+                          .arg(box->x())
+                          .arg(box->y())
+                          .arg(box->width())
+                          .arg(box->height());
         }
+        QCOMPARE(frames, (QStringList{"Instruments 8,16 65x89", "Name 88,16 81x89", "Bid 184,16 81x89",
+                                      "Ask 280,16 81x89"}));
         QStringList rowNumbers;
-        for (QLabel *label : dialog.findChildren<QLabel *>(QStringLiteral("Label1")))
+        for (QLabel *label : dialog->findChildren<QLabel *>(QStringLiteral("Label1")))
             rowNumbers << QStringLiteral("%1@%2:%3")
                               .arg(label->property("element").toInt())
                               .arg(label->y())
                               .arg(label->text());
         rowNumbers.sort();
         QCOMPARE(rowNumbers, (QStringList{"3@40:      2", "4@64:      3", "5@16:      1"}));
-        QCOMPARE(field(&dialog, "txtAsk2")->geometry(), QRect(8, 40, 65, 19));
-        QCOMPARE(field(&dialog, "txtAsk2")->parentWidget()->objectName(), QStringLiteral("Frame3"));
-        QCOMPARE(dialog.values(), initialSettings());
-    }
+        QCOMPARE(field(dialog, "txtAsk2")->geometry(), QRect(8, 40, 65, 19));
+        QCOMPARE(field(dialog, "txtAsk2")->parentWidget()->objectName(), QStringLiteral("Frame3"));
+        QCOMPARE(dialog->values(), initialSettings());
 
-    void dialog_tabsFromBid3()
-    {
-        start();
-        SettingsDialog *dialog = openSettings();
-        QVERIFY(QTest::qWaitForWindowActive(dialog));
         QStringList visited{QApplication::focusWidget()->objectName()};
-        for (int i = 0; i < 9; ++i) {
+        while (visited.size() < 10) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             visited << QApplication::focusWidget()->objectName();
         }
         QCOMPARE(visited, (QStringList{"txtBid3", "txtBid2", "txtBid1", "txtInstr3", "txtInstr2", "txtInstr1",
                                        "txtAsk1", "txtAsk2", "txtAsk3", "txtBid3"}));
-    }
-
-    void dialog_refusesQuotesAndLineBreaks()
-    {
-        SettingsDialog dialog(path());
-        QLineEdit *name = field(&dialog, "txtInstr1");
-        retype(name, "EUR\"/USD");
-        QCOMPARE(name->text(), QStringLiteral("EUR/USD"));
+        retype(field(dialog, "txtInstr1"), "EUR\"/USD"); // the file could not hold the quote
+        QCOMPARE(field(dialog, "txtInstr1")->text(), QStringLiteral("EUR/USD"));
     }
 
     void startup_copiesTheFileButKeepsSpreads()
     {
         put("eur/chf\r\nchf/jpy\r\neur/jpy\r\n1.1\r\n2.2\r\n3.3\r\n1.1007\r\n2.2005\r\n3.3005\r\n");
-        start();
-        QCOMPARE(m_window->findChild<QLabel *>("lblInstr2")->text(), QStringLiteral("chf/jpy"));
-        QCOMPARE(field(m_window.get(), "txtBid3")->text(), QStringLiteral("3.3"));
-        QCOMPARE(field(m_window.get(), "txtAsk1")->text(), QStringLiteral("1.1007"));
-        QCOMPARE(field(m_window.get(), "txtSpread1")->text(), QStringLiteral("5"));
+        openWindow(path());
+        QCOMPARE(legNames(), QStringLiteral("eur/chf chf/jpy eur/jpy"));
+        QCOMPARE(texts({"txtBid3", "txtAsk1", "txtSpread1"}), (QStringList{"3.3", "1.1007", "5"}));
         QCOMPARE(settingsDialogs().size(), 1);
         QVERIFY(!settingsDialogs().first()->isVisible()); // loaded, hidden
     }
 
     void settingsTwice_showsOneDialogWithoutReload()
     {
-        start();
+        openWindow(path());
         SettingsDialog *dialog = openSettings();
         QVERIFY(dialog);
         retype(field(dialog, "txtBid1"), "9.9");
         put("changed on disk\r\n");
         QCOMPARE(openSettings(), dialog);
-        QCOMPARE(field(dialog, "txtBid1")->text(), QStringLiteral("9.9"));
-        QCOMPARE(field(dialog, "txtInstr1")->text(), QStringLiteral("GBP/USD"));
+        QCOMPARE(dialog->values().mid(0, 4), (QStringList{"GBP/USD", "EUR/GBP", "EUR/USD", "9.9"}));
     }
 
-    void closeWithoutEdits_writesTheFile()
+    void close_savesForTheNextStartOnly()
     {
-        start();
-        QVERIFY(openSettings()->close());
+        openWindow(path());
+        QVERIFY(openSettings()->close()); // unedited: still written
         QCOMPARE(contents(), defaultBytes);
-        QTRY_COMPARE(settingsDialogs().size(), 0); // destroyed
-    }
+        QTRY_COMPARE(settingsDialogs().size(), 0);
 
-    void closeWithEdits_savesForTheNextStartOnly()
-    {
-        start();
         SettingsDialog *dialog = openSettings();
         retype(field(dialog, "txtBid1"), "1,5");
         retype(field(dialog, "txtInstr1"), "usd/chf");
         QVERIFY(dialog->close());
-        QCOMPARE(field(m_window.get(), "txtBid1")->text(), QStringLiteral("1.6364"));
-        QCOMPARE(m_window->findChild<QLabel *>("lblInstr1")->text(), QStringLiteral("GBP/USD"));
+        QCOMPARE(text("txtBid1") + ' ' + legNames(), QStringLiteral("1.6364 GBP/USD EUR/GBP EUR/USD"));
         QVERIFY(contents().startsWith("usd/chf\r\nEUR/GBP\r\nEUR/USD\r\n\"1,5\"\r\n"));
 
         QTRY_COMPARE(settingsDialogs().size(), 0);
         put(QByteArray(defaultBytes).replace("EUR/GBP", "reread"));
-        dialog = openSettings(); // built anew: reads the file again
-        QCOMPARE(field(dialog, "txtInstr2")->text(), QStringLiteral("reread"));
-
-        m_window.reset();
-        start();
-        QCOMPARE(m_window->findChild<QLabel *>("lblInstr2")->text(), QStringLiteral("reread"));
+        QCOMPARE(openSettings()->values().at(1), QStringLiteral("reread")); // built anew: read again
+        closeWindow();
+        openWindow(path());
+        QCOMPARE(legNames(), QStringLiteral("GBP/USD reread EUR/USD"));
     }
 
     void shortFile_isReportedOnceShown()
     {
         put("a\r\nb\r\n");
-        start();
+        openWindow(path());
         QTRY_VERIFY(openMessageBox());
         QVERIFY(openMessageBox()->text().contains(path()));
         QVERIFY(openMessageBox()->text().contains("only 2 of its 9 values"));
-        QCOMPARE(m_window->findChild<QLabel *>("lblInstr2")->text(), QStringLiteral("b"));
-        QCOMPARE(m_window->findChild<QLabel *>("lblInstr3")->text(), QStringLiteral("EUR/USD"));
+        QCOMPARE(legNames(), QStringLiteral("a b EUR/USD"));
     }
 
     void failedSave_letsTheUserChoose()
     {
         const QString unwritable = m_dir.filePath("missing/orbisk.set");
-        start(unwritable);
+        openWindow(unwritable);
         SettingsDialog *dialog = openSettings();
         retype(field(dialog, "txtAsk3"), "1.2");
 
@@ -216,7 +166,7 @@ private slots:
         QTRY_VERIFY(openMessageBox() && openMessageBox() != box);
         clickButton(openMessageBox(), "Keep Editing");
         QTRY_VERIFY(!openMessageBox());
-        QVERIFY(dialog->isVisible()); // keep editing: nothing lost
+        QVERIFY(dialog->isVisible()); // nothing lost
         QCOMPARE(field(dialog, "txtAsk3")->text(), QStringLiteral("1.2"));
 
         QVERIFY(!dialog->close());
@@ -229,13 +179,12 @@ private slots:
     void exitWithOpenEdits_leavesTheFileAlone()
     {
         put(defaultBytes);
-        start();
-        SettingsDialog *dialog = openSettings();
-        retype(field(dialog, "txtBid2"), "0.1");
+        openWindow(path());
+        retype(field(openSettings(), "txtBid2"), "0.1");
         QTimer::singleShot(0, this, [this] { m_window->findChild<QAction *>("Exit")->trigger(); });
         QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
-        m_window.reset();
+        closeWindow();
         QCOMPARE(contents(), defaultBytes);
     }
 };

@@ -2,12 +2,15 @@
 #include "settingsfixture.h"
 
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QTemporaryDir>
-#include <QTest>
+#include <QProcess>
+#include <QRandomGenerator>
 
+#include <csignal>
+#include <linux/capability.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace orbisk;
 
@@ -20,13 +23,36 @@ QStringList with(int index, const QString &value)
     return values;
 }
 
+// Root reads and writes past file permissions; the fault checks need them to count, so the
+// process gives up the capabilities that override them.
+bool dropPermissionOverrides()
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return false;
+    for (const int capability : {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH, CAP_FOWNER})
+        data[capability / 32].effective &= ~(1U << (capability % 32));
+    return syscall(SYS_capset, &header, data) == 0;
+}
+
 } // namespace
 
 class SettingsFileTest : public QObject, private SettingsFileFixture {
     Q_OBJECT
 
+    void setMode(const QString &name, mode_t mode) const
+    {
+        QCOMPARE(::chmod(QFile::encodeName(name).constData(), mode), 0);
+    }
+
 private slots:
-    void cleanup() { QFile::remove(path()); }
+    void initTestCase() { QVERIFY(geteuid() != 0 || dropPermissionOverrides()); }
+    void cleanup()
+    {
+        setMode(m_dir.path(), 0700);
+        QFile::remove(path());
+    }
 
     void write_defaultsGiveTheExact75Bytes()
     {
@@ -37,10 +63,10 @@ private slots:
 
     void read_followsTheFieldRules_data()
     {
-        // clang-format off
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("values");
         QTest::addColumn<bool>("problem");
+        // clang-format off
         const QStringList defaults = initialSettings();
         QTest::newRow("nine lines") << defaultBytes << defaults << false;
         QTest::newRow("one comma-separated line") << QByteArray("GBP/USD,EUR/GBP,EUR/USD,1.6364,0.7225,1.1826,1.6369,0.7230,1.1831") << defaults << false;
@@ -76,31 +102,32 @@ private slots:
         QCOMPARE(!read.problem.isEmpty(), problem);
     }
 
-    void read_absentFileOrDirectoryIsNoProblem()
+    void read_absentUnreadableOrHuge()
     {
+        QVERIFY(QDir(m_dir.path()).mkdir("orbisk.set")); // a directory counts as no file
         SettingsRead read = readSettings(path());
         QVERIFY(!read.present && read.values.isEmpty() && read.problem.isEmpty());
-        QVERIFY(QDir(m_dir.path()).mkdir("orbisk.set"));
-        read = readSettings(path());
-        QVERIFY(!read.present && read.problem.isEmpty());
         QVERIFY(QDir(m_dir.path()).rmdir("orbisk.set"));
-    }
 
-    void read_stopsAfterTheNinthField()
-    {
         put(defaultBytes);
-        QFile file(path());
-        QVERIFY(file.resize(qint64(1) << 30)); // a sparse gigabyte after the nine values
-        const SettingsRead read = readSettings(path());
-        QCOMPARE(read.values, initialSettings());
-        QVERIFY(read.problem.isEmpty());
+        setMode(path(), 0);
+        read = readSettings(path());
+        QVERIFY(read.present && read.values.isEmpty());
+        QVERIFY2(read.problem.contains("Permission denied"), qPrintable(read.problem));
+
+        setMode(path(), 0600);
+        QVERIFY(QFile(path()).resize(qint64(1) << 30)); // a sparse gigabyte after the nine values
+        QCOMPARE(readSettings(path()).values, initialSettings());
+        QVERIFY(QFile(path()).resize(0) && QFile(path()).resize(qint64(1) << 30)); // and without any line end
+        read = readSettings(path());
+        QVERIFY(read.values.isEmpty() && !read.problem.isEmpty());
     }
 
     void roundTrip_keepsAwkwardValues_data()
     {
-        // clang-format off
         QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("line");
+        // clang-format off
         QTest::newRow("comma-separated bid") << "1,6364" << QByteArray("\"1,6364\"\r\n");
         QTest::newRow("leading blank") << " x" << QByteArray("\" x\"\r\n");
         QTest::newRow("trailing tab") << "x\t" << QByteArray("\"x\t\"\r\n");
@@ -126,30 +153,58 @@ private slots:
         put(defaultBytes);
         for (const QString &value : {QStringLiteral("\"quoted"), QStringLiteral("a,\"b")}) {
             const auto error = writeSettings(path(), with(1, value));
-            QVERIFY(error);
-            QVERIFY2(error->contains("the name of leg 2"), qPrintable(*error));
+            QVERIFY2(error && error->contains("the name of leg 2"), qPrintable(error.value_or("")));
             QCOMPARE(contents(), defaultBytes); // untouched
         }
     }
 
-    void write_replacesTheFileWhole()
+    void write_readOnlyDirectory_rewritesInPlaceOrFailsWhole()
     {
         put("old");
-        struct stat before {};
-        QCOMPARE(stat(QFile::encodeName(path()).constData(), &before), 0);
-        QVERIFY(!writeSettings(path(), initialSettings()));
-        struct stat after {};
-        QCOMPARE(stat(QFile::encodeName(path()).constData(), &after), 0);
-        QVERIFY(before.st_ino != after.st_ino); // a new file renamed over the old one
+        setMode(m_dir.path(), 0500);
+        QCOMPARE(writeSettings(path(), initialSettings()), std::nullopt);
         QCOMPARE(contents(), defaultBytes);
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"orbisk.set"});
+        setMode(path(), 0400);
+        const auto error = writeSettings(path(), with(0, "new"));
+        QVERIFY2(error && error->contains("Permission denied"), qPrintable(error.value_or("")));
+        QCOMPARE(contents(), defaultBytes);
     }
 
-    void write_reportsAMissingDirectory()
+    void write_fullDisk_keepsTheOldFileWhole()
     {
-        const auto error = writeSettings(m_dir.filePath("gone/orbisk.set"), initialSettings());
-        QVERIFY(error);
-        QVERIFY(!error->isEmpty());
+        put(defaultBytes);
+        // A file-size limit below the new content makes the write fail part-way, as a full
+        // disk would.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit old{};
+        getrlimit(RLIMIT_FSIZE, &old);
+        rlimit tight = old;
+        tight.rlim_cur = 20;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
+        const auto error = writeSettings(path(), with(0, QString(100, 'x')));
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
+        QVERIFY2(error && error->contains("File too large"), qPrintable(error.value_or("")));
+        QCOMPARE(contents(), defaultBytes);
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"orbisk.set"}); // no debris
+    }
+
+    void write_killedWhileSaving_leavesOldOrNewWhole()
+    {
+        put(defaultBytes);
+        const QByteArray second = QByteArray(defaultBytes).replace("/", " per ");
+        for (int round = 0; round < 150; ++round) {
+            QProcess saver;
+            saver.start(QCoreApplication::applicationDirPath() + "/savesloop", {path()});
+            QVERIFY(saver.waitForStarted());
+            // Let it finish a random number of saves, then kill it wherever it is.
+            const int saves = QRandomGenerator::global()->bounded(6);
+            while (saver.bytesAvailable() < saves && saver.waitForReadyRead(5000)) {
+            }
+            saver.kill();
+            QVERIFY(saver.waitForFinished());
+            const QByteArray now = contents();
+            QVERIFY2(now == defaultBytes || now == second, now.constData());
+        }
     }
 };
 
