@@ -78,6 +78,7 @@ MainWindow::MainWindow(const QString &decimalSeparator, const QString &settingsP
         client->findChild<QLineEdit *>(QStringLiteral("txtSpread%1").arg(leg))->setEnabled(false);
 
     m_board = std::make_unique<WidgetBoard>(client);
+    m_action = client->findChild<QPushButton *>(QStringLiteral("btnAction"));
     buildMenu();
     connectStepButtons();
     connect(buySide, &QLineEdit::textChanged, this, [this] { evaluateIndicator(Measure::BuySide); });
@@ -175,10 +176,9 @@ void MainWindow::evaluateIndicator(Measure changed)
     const Indication indication =
         orbisk::evaluateIndicator(changed, m_board->text(Field::buySideMeasure()),
                                   m_board->text(Field::sellSideMeasure()), m_separator);
-    auto *action = findChild<QPushButton *>(QStringLiteral("btnAction"));
-    action->setText(QString::fromStdString(indication.caption));
-    action->setToolTip(QString::fromStdString(indication.tooltip));
-    action->setAccessibleDescription(action->toolTip()); // screen readers do not read tooltips
+    m_action->setText(QString::fromStdString(indication.caption));
+    m_action->setToolTip(QString::fromStdString(indication.tooltip));
+    m_action->setAccessibleDescription(m_action->toolTip()); // screen readers do not read tooltips
 }
 
 void MainWindow::showAbout()

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+class QPushButton;
+
 namespace orbisk {
 
 class SettingsDialog;
@@ -44,6 +46,7 @@ private:
 
     std::string m_separator;
     std::unique_ptr<WidgetBoard> m_board;
+    QPushButton *m_action = nullptr; // the action indicator, rewritten on every measure change
     QString m_settingsPath;
     // The one settings dialog while it exists; it deletes itself when the user closes it.
     QPointer<SettingsDialog> m_settings;
