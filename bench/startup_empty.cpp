@@ -1,5 +1,5 @@
 // The yardstick: an empty main window of Orbisk's client size, ending at the first paint.
-#include "firstpaint.h"
+#include "startupprobe.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -11,7 +11,7 @@ int main(int argc, char *argv[])
     auto *client = new QWidget(&window);
     client->setFixedSize(397, 150);
     window.setCentralWidget(client);
-    new FirstPaintReporter(&window);
+    reportFirstPaint(&window);
     window.show();
     return QApplication::exec();
 }

@@ -1,6 +1,6 @@
 // Orbisk's start-up exactly as its main does it, ending at the first paint.
-#include "firstpaint.h"
 #include "startup.h"
+#include "startupprobe.h"
 
 #include <QApplication>
 
@@ -8,6 +8,6 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     const auto window = orbisk::startUp();
-    new FirstPaintReporter(window.get()); // installed last, so it sees the first paint before the icon does
+    reportFirstPaint(window.get()); // registered last, so it runs before the icon loads
     return QApplication::exec();
 }

@@ -1,6 +1,6 @@
 // A fairer yardstick: the empty main window with one line of text, so that it pays for the
 // font system's start-up as every window that shows text does.
-#include "firstpaint.h"
+#include "startupprobe.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -13,7 +13,7 @@ int main(int argc, char *argv[])
     auto *client = new QLabel(QStringLiteral("Instruments"), &window);
     client->setFixedSize(397, 150);
     window.setCentralWidget(client);
-    new FirstPaintReporter(&window);
+    reportFirstPaint(&window);
     window.show();
     return QApplication::exec();
 }

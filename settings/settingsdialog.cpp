@@ -1,5 +1,6 @@
 #include "settingsdialog.h"
 
+#include "modalmessage.h"
 #include "settingsfile.h"
 #include "settingslayout.h"
 
@@ -75,8 +76,6 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
     QPushButton *discard =
         box->addButton(QStringLiteral("Close Without Saving"), QMessageBox::DestructiveRole);
     box->setDefaultButton(QMessageBox::Retry);
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
     connect(box, &QMessageBox::buttonClicked, this, [this, box, discard](QAbstractButton *button) {
         if (button == box->button(QMessageBox::Retry)) {
             close();
@@ -85,7 +84,7 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
             close();
         }
     });
-    box->show();
+    openModal(box);
 }
 
 } // namespace orbisk

@@ -1,6 +1,7 @@
 #include "mainwindow.h"
 
 #include "mainlayout.h"
+#include "modalmessage.h"
 #include "settingsdialog.h"
 #include "settingsfile.h"
 #include "settingslayout.h"
@@ -47,13 +48,6 @@ protected:
 private:
     QList<QAction *> m_actions;
 };
-
-void openModal(QMessageBox *box)
-{
-    box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
-    box->show();
-}
 
 } // namespace
 
