@@ -1,8 +1,6 @@
 #include "layoutstyle.h"
 #include "windowdriver.h"
 
-#include <QTemporaryDir>
-
 using namespace orbisk;
 
 namespace {
@@ -31,11 +29,9 @@ void addHostileTexts()
 class HostileInputTest : public QObject, private WindowDriver {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
 private slots:
     void initTestCase() { applyLayoutStyle(); }
-    void init() { openWindow(m_dir.filePath("orbisk.set")); }
+    void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
     // Pasted into any quote field, a text gives the step's result or a message that names the

@@ -7,7 +7,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStyle>
-#include <QTemporaryDir>
 #include <QTimer>
 
 using namespace orbisk;
@@ -64,11 +63,9 @@ QString spoken(QWidget *widget, QAccessible::Text what)
 class MainWindowTest : public QObject, private WindowDriver {
     Q_OBJECT
 
-    QTemporaryDir m_dir;
-
 private slots:
     void initTestCase() { applyLayoutStyle(); }
-    void init() { openWindow(m_dir.filePath("orbisk.set")); }
+    void init() { openWindow(); }
     void cleanup() { closeWindow(); }
 
     void window_hasItsSizePlaceAndControls()
@@ -240,7 +237,7 @@ private slots:
 
     void commaSeparator_readsBothAndWritesComma()
     {
-        openWindow(m_dir.filePath("orbisk.set"), QStringLiteral(","));
+        openWindow({}, QStringLiteral(","));
         retype("txtBid2", "0,7225");
         click("btnRateUp1");
         QCOMPARE(texts(board), (QStringList{"1,6365", "1,637", "-9,509368", "-7,287264"}));

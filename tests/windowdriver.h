@@ -10,15 +10,19 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <memory>
 
 class WindowDriver {
 protected:
-    void openWindow(const QString &settingsPath, const QString &separator = QStringLiteral("."))
+    // Without a path the settings file is looked for in a scratch directory of its own.
+    void openWindow(const QString &settingsPath = {}, const QString &separator = QStringLiteral("."))
     {
-        m_window = std::make_unique<orbisk::MainWindow>(separator, settingsPath);
+        const QString path =
+            settingsPath.isEmpty() ? m_scratch.filePath(QStringLiteral("orbisk.set")) : settingsPath;
+        m_window = std::make_unique<orbisk::MainWindow>(separator, path);
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }
@@ -83,4 +87,7 @@ protected:
     }
 
     std::unique_ptr<orbisk::MainWindow> m_window;
+
+private:
+    QTemporaryDir m_scratch;
 };
