@@ -1,0 +1,121 @@
+// Fixed window layouts described as tables.
+//
+// Both windows place every control at a fixed position given in twips (1/1440 inch): frames on
+// the client area, controls inside their frame, relative to its top-left corner. A window is
+// built from such a table instead of pages of construction calls, and gets typed handles to the
+// controls it works with.
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include <array>
+#include <initializer_list>
+#include <variant>
+#include <vector>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+namespace orbisk {
+
+constexpr int twipsPerPixel = 15; // at 96 dots per inch
+
+constexpr int pixels(int twips)
+{
+    return twips / twipsPerPixel;
+}
+
+struct TwipsRect {
+    int left;
+    int top;
+    int width;
+    int height;
+
+    [[nodiscard]] QRect toPixels() const { return {pixels(left), pixels(top), pixels(width), pixels(height)}; }
+};
+
+// The kind of a control, with where the window keeps its handle to it (none for a control
+// nothing refers to).
+struct Label {
+    QLabel **handle = nullptr;
+};
+struct TextBox {
+    QLineEdit **handle = nullptr;
+};
+struct Button {
+    QPushButton **handle = nullptr;
+};
+using ControlKind = std::variant<Label, TextBox, Button>;
+
+struct ControlSpec {
+    QString name;
+    ControlKind kind;
+    TwipsRect rect;
+    QString text = {}; // caption, or the text box's initial text
+    int tabIndex = 0;
+    int element = -1;           // index within a control group sharing one name; -1 when not in one
+    QString accessibleName = {}; // for a control that keeps it for good
+};
+
+struct FrameSpec {
+    QString name;
+    QString caption;
+    TwipsRect rect;
+    int tabIndex;
+    int element = -1;
+    std::vector<ControlSpec> controls = {}; // placed relative to the frame
+};
+
+struct FormSpec {
+    std::vector<FrameSpec> frames;
+    std::vector<ControlSpec> controls = {}; // placed on the client area
+};
+
+// Leg rows: leg 1 at the first top, leg 2 at the second, leg 3 at the third (within a frame).
+constexpr std::array<int, 3> legRowTops = {240, 600, 960};
+
+// One family of three controls, one per leg row, that differ only in name, row and values.
+struct LegFamily {
+    QString namePrefix; // the leg number is appended
+    int left;
+    int width;
+    int height;
+    std::array<QString, 3> texts; // legs 1, 2, 3
+    std::array<int, 3> tabIndexes;
+};
+
+// The three controls of a family, with their kinds and handles (legs 1, 2, 3).
+std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, 3> &kinds);
+
+// The controls of several families, one after the other.
+std::vector<ControlSpec> joined(std::initializer_list<std::vector<ControlSpec>> families);
+
+inline ControlKind kindFor(QLabel **handle)
+{
+    return Label{handle};
+}
+inline ControlKind kindFor(QLineEdit **handle)
+{
+    return TextBox{handle};
+}
+inline ControlKind kindFor(QPushButton **handle)
+{
+    return Button{handle};
+}
+
+// The kinds and handles of one member of every leg's controls, legs 1, 2, 3.
+template <typename Legs, typename Leg, typename Widget>
+std::array<ControlKind, 3> perLeg(Legs &legs, Widget *Leg::*member)
+{
+    return {kindFor(&(legs[0].*member)), kindFor(&(legs[1].*member)), kindFor(&(legs[2].*member))};
+}
+
+// Creates the controls as children of the client widget, names them, stores the handles, and
+// chains the keyboard focus order by ascending tab index. Returns the focusable controls in
+// that order.
+std::vector<QWidget *> buildForm(QWidget *client, const FormSpec &form);
+
+} // namespace orbisk

@@ -1,0 +1,25 @@
+#include "forms/layoutstyle.h"
+
+#include <QApplication>
+#include <QStyleOption>
+
+namespace orbisk {
+
+QRect CompactFrameStyle::subControlRect(ComplexControl control, const QStyleOptionComplex *option,
+                                        SubControl subControl, const QWidget *widget) const
+{
+    QRect rect = QProxyStyle::subControlRect(control, option, subControl, widget);
+    if (control == CC_GroupBox && subControl == SC_GroupBoxLabel) {
+        // The base style sizes the caption to its text; only its indent goes.
+        rect.moveLeft(option->rect.left());
+        rect.setWidth(qMin(rect.width(), option->rect.width()));
+    }
+    return rect;
+}
+
+void applyLayoutStyle()
+{
+    QApplication::setStyle(new CompactFrameStyle);
+}
+
+} // namespace orbisk

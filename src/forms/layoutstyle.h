@@ -1,0 +1,22 @@
+// How the fixed layouts are drawn: the application's own style with compact frame captions.
+#pragma once
+
+#include <QProxyStyle>
+
+namespace orbisk {
+
+// The frames of the fixed layouts are narrow (65 pixels for "Instruments"); the usual style
+// indents a frame's caption so far that it no longer fits. This style starts the caption at
+// the frame's left edge and draws everything else as the application's style does.
+class CompactFrameStyle final : public QProxyStyle {
+public:
+    using QProxyStyle::QProxyStyle;
+
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl subControl,
+                         const QWidget *widget) const override;
+};
+
+// Installs CompactFrameStyle over the application's style.
+void applyLayoutStyle();
+
+} // namespace orbisk

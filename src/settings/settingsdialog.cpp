@@ -1,0 +1,106 @@
+#include "settings/settingsdialog.h"
+
+#include "forms/layoutfont.h"
+#include "forms/modalmessage.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRegularExpressionValidator>
+
+namespace orbisk {
+
+SettingsDialog::SettingsDialog(const SettingsLocation &location)
+    : QWidget(nullptr, Qt::Window)
+    , m_location(location)
+{
+    setObjectName(QStringLiteral("frmSetting"));
+    setWindowTitle(QStringLiteral("Settings"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(pixels(settingsClientWidth), pixels(settingsClientHeight));
+    buildForm(this, settingsDialogForm(m_controls));
+
+    // The file has no way to store a double quote inside quotes or a line break outside them,
+    // so neither can be typed or pasted.
+    auto *storable =
+        new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[^\"\\r\\n]*")), this);
+    for (int leg = 1; leg <= legCount; ++leg) {
+        const SettingsControls::Leg &fields = m_controls.legs[leg - 1];
+        const struct {
+            QLineEdit *edit;
+            QString name;
+        } named[] = {{fields.name, tr("Name, leg %1")}, {fields.bid, tr("Bid, leg %1")}, {fields.ask, tr("Ask, leg %1")}};
+        for (const auto &[edit, name] : named) {
+            edit->setValidator(storable);
+            edit->setAccessibleName(name.arg(leg));
+        }
+    }
+    m_controls.legs[2].bid->setFocus();
+
+    const QString readPath = m_location.readPath();
+    const SettingsRead read = readSettings(readPath);
+    const SettingsRecord values = SettingsRecord::fromValues(read.values);
+    for (int leg = 0; leg < legCount; ++leg) {
+        m_controls.legs[leg].name->setText(values.names[leg]);
+        m_controls.legs[leg].bid->setText(values.bids[leg]);
+        m_controls.legs[leg].ask->setText(values.asks[leg]);
+    }
+    if (!read.problem.isEmpty()) {
+        m_loadProblem = tr("The settings file %1 was not read whole: %2. "
+                           "The built-in values are used for the rest.")
+                            .arg(QDir::toNativeSeparators(readPath), read.problem);
+    }
+    new LayoutFont(this, {});
+}
+
+SettingsRecord SettingsDialog::record() const
+{
+    SettingsRecord record;
+    for (int leg = 0; leg < legCount; ++leg) {
+        record.names[leg] = m_controls.legs[leg].name->text();
+        record.bids[leg] = m_controls.legs[leg].bid->text();
+        record.asks[leg] = m_controls.legs[leg].ask->text();
+    }
+    return record;
+}
+
+void SettingsDialog::closeEvent(QCloseEvent *event)
+{
+    if (m_closeWithoutSaving) {
+        event->accept();
+        return;
+    }
+    if (const auto error = saveSettings(m_location, record().values())) {
+        event->ignore();
+        askAfterFailedSave(*error);
+        return;
+    }
+    event->accept();
+}
+
+void SettingsDialog::askAfterFailedSave(const QString &error)
+{
+    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Orbisk"),
+                                tr("The settings could not be saved to %1: %2.")
+                                    .arg(QDir::toNativeSeparators(m_location.writePath()), error),
+                                QMessageBox::NoButton, this);
+    box->setObjectName(QStringLiteral("saveFailed"));
+    box->addButton(QMessageBox::Retry);
+    box->addButton(tr("Keep Editing"), QMessageBox::RejectRole);
+    QPushButton *discard =
+        box->addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
+    box->setDefaultButton(QMessageBox::Retry);
+    connect(box, &QMessageBox::buttonClicked, this, [this, box, discard](QAbstractButton *button) {
+        if (button == box->button(QMessageBox::Retry)) {
+            close();
+        } else if (button == discard) {
+            m_closeWithoutSaving = true;
+            close();
+        }
+    });
+    openModal(box);
+}
+
+} // namespace orbisk

@@ -1,0 +1,25 @@
+#include "forms/layoutstyle.h"
+#include "settings/settingsfile.h"
+#include "shell/appicon.h"
+#include "shell/commandline.h"
+#include "shell/mainwindow.h"
+
+#include <QApplication>
+#include <QLocale>
+
+int main(int argc, char *argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    if (const auto status = orbisk::handleCommandLine(arguments))
+        return *status;
+
+    QApplication app(argc, argv);
+    QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
+    orbisk::applyLayoutStyle();
+    orbisk::MainWindow window(QLocale::system().decimalPoint(), orbisk::settingsLocation());
+    window.show();
+    QApplication::setWindowIcon(orbisk::applicationIcon());
+    return QApplication::exec();
+}

@@ -1,0 +1,247 @@
+#include "forms/layoutstyle.h"
+#include "support/windowdriver.h"
+
+#include <QAccessible>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStyle>
+#include <QPointer>
+#include <QRegularExpression>
+#include <QTimer>
+
+using namespace orbisk;
+
+namespace {
+
+const QStringList expectedTabOrder = {
+    "txtBid1",       "txtBid2",        "txtBid3",        "txtAsk3",        "txtAsk2",      "txtAsk1",
+    "txtBidCross3",  "txtBidCross1",   "txtAskCross3",   "txtAskCross2",   "txtAskCross1", "btnRateDown1",
+    "btnRateDown2",  "btnRateDown3",   "btnRateUp1",     "btnRateUp2",     "btnRateUp3",   "btnSellCross3",
+    "btnSellCross2", "btnBuyCross3",   "btnBuyCross2",   "btnAction",      "btnSpreadUp3", "btnSpreadUp2",
+    "btnSpreadUp1",  "btnSpreadDown3", "btnSpreadDown2", "btnSpreadDown1", "txtBidCross2", "txtBid1",
+};
+
+const QStringList board = {"txtBid1", "txtAsk1", "txtBidCross1", "txtAskCross1"};
+
+QString spoken(QWidget *widget, QAccessible::Text what)
+{
+    return QAccessible::queryAccessibleInterface(widget)->text(what);
+}
+
+} // namespace
+
+class MainWindowTest : public QObject, private WindowDriver {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { applyLayoutStyle(); }
+    void init()
+    {
+        QTest::failOnWarning(QRegularExpression("^(?!This plugin does not support)"));
+        openWindow();
+    }
+    void cleanup() { closeWindow(); }
+
+    void window_hasItsSizePlaceAndControls()
+    {
+        QCOMPARE(m_window->objectName() + ' ' + m_window->windowTitle(), QStringLiteral("frmMain Orbisk"));
+        QWidget *client = m_window->centralWidget();
+        QCOMPARE(client->size(), QSize(397, 150));
+        QCOMPARE(client->mapToGlobal(QPoint(0, 0)), QPoint(388, 309));
+        QCOMPARE(m_window->minimumSize(), m_window->maximumSize());
+        QCOMPARE(m_window->height(), m_window->menuBar()->height() + client->height());
+        QCOMPARE(m_window->findChildren<QGroupBox *>().size(), 8);
+        QCOMPARE(m_window->findChildren<QLineEdit *>().size(), 15);
+        QCOMPARE(m_window->findChildren<QPushButton *>().size(), 17);
+        QCOMPARE(find("fLabels")->property("element").toInt(), 1);
+        // Frames lie inside the client area, and every control the user can reach inside its frame.
+        for (QGroupBox *frame : client->findChildren<QGroupBox *>())
+            QVERIFY2(client->rect().contains(frame->geometry()), qPrintable(frame->objectName()));
+        for (QWidget *control : client->findChildren<QWidget *>()) {
+            if (!qobject_cast<QGroupBox *>(control) && control->parentWidget() != client &&
+                !control->accessibleName().startsWith("Unused"))
+                QVERIFY2(control->parentWidget()->rect().contains(control->geometry()), qPrintable(control->objectName()));
+        }
+        QCOMPARE(find("txtBid2")->geometry(), QRect(8, 40, 65, 19));
+        QCOMPARE(find("btnSpreadUp3")->parentWidget()->objectName(), QStringLiteral("Frame10"));
+    }
+
+    void startup_showsInitialTextsAndState()
+    {
+        QCOMPARE(find<QLabel>("lblInstr1")->text(), QStringLiteral("GBP/USD")); // no settings file
+        QCOMPARE(texts({"txtBid2", "txtAsk2", "txtBidCross1", "txtAskCross1"}),
+                 (QStringList{"0.7225", "0.7230", "", ""}));
+        QCOMPARE(indicator(), QStringLiteral("Wait / "));
+        for (const QString leg : {"1", "2", "3"}) {
+            QCOMPARE(text("txtSpread" + leg), QStringLiteral("5"));
+            QVERIFY(!find("txtSpread" + leg)->isEnabled());
+            QVERIFY(find("btnRateUp" + leg)->isEnabled() && find("btnRateDown" + leg)->isEnabled());
+        }
+        QCOMPARE(QApplication::focusWidget(), find("txtBid1"));
+        QVERIFY(!find("txtAskCross1")->testAttribute(Qt::WA_SetPalette));
+    }
+
+    void tab_visitsControlsInTabIndexOrder()
+    {
+        QStringList visited{QApplication::focusWidget()->objectName()};
+        while (visited.size() < expectedTabOrder.size()) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, expectedTabOrder);
+    }
+
+    void buySideMeasure_isDarkOnWhiteUnderADarkPalette()
+    {
+        QPalette dark;
+        dark.setColor(QPalette::Base, QColor(30, 30, 30));
+        dark.setColor(QPalette::Text, QColor(220, 220, 220));
+        QApplication::setPalette(dark);
+        click("btnRateUp1");
+        const QImage shown = find("txtBidCross1")->grab().toImage();
+        QApplication::setPalette(QPalette());
+        QCOMPARE(shown.pixelColor(shown.width() - 4, shown.height() / 2), QColor(Qt::white));
+        int darkest = 255;
+        for (int x = 0; x < shown.width() / 2; ++x)
+            darkest = qMin(darkest, qGray(shown.pixel(x, shown.height() / 2)));
+        QVERIFY2(darkest < 80, qPrintable(QString::number(darkest)));
+    }
+
+    void screenReader_hearsLegNamesAndTheSignal()
+    {
+        for (QWidget *widget : m_window->centralWidget()->findChildren<QWidget *>()) {
+            if (qobject_cast<QLineEdit *>(widget) || qobject_cast<QPushButton *>(widget))
+                QVERIFY2(!spoken(widget, QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
+        }
+        QCOMPARE(spoken(find("txtBid1"), QAccessible::Name), QStringLiteral("Bid, GBP/USD"));
+        QCOMPARE(spoken(find("btnRateUp3"), QAccessible::Name), QStringLiteral("Rate one pip up, EUR/USD"));
+        QCOMPARE(spoken(find("btnSpreadDown2"), QAccessible::Name), QStringLiteral("Spread one pip narrower, EUR/GBP"));
+        QCOMPARE(spoken(find("btnAction"), QAccessible::Name), QStringLiteral("Action: Wait"));
+        retype("txtBid3", "1.1845");
+        click("btnRateUp3");
+        QCOMPARE(spoken(find("btnAction"), QAccessible::Name), QStringLiteral("Action: Sell"));
+        QCOMPARE(spoken(find("btnAction"), QAccessible::Description), QStringLiteral("Buy 1+2 Sell 3"));
+    }
+
+    void menu_hasFourEntriesWithShortcuts()
+    {
+        QCOMPARE(m_window->menuBar()->actions().size(), 1);
+        QMenu *menu = m_window->menuBar()->actions().first()->menu();
+        QCOMPARE(menu->objectName() + ' ' + menu->title(), QStringLiteral("Main About"));
+        QStringList entries;
+        for (const QAction *action : menu->actions())
+            entries << action->objectName() + ':' + (action->isSeparator() ? "-" : action->text()) + ':' +
+                           action->shortcut().toString();
+        QCOMPARE(entries, (QStringList{"About:About:Ctrl+A", "Settings:Settings:Ctrl+S",
+                                       "Separator:-:", "Exit:Exit:Ctrl+E"}));
+    }
+
+    void ctrlA_inATextBox_opensAbout()
+    {
+        QTest::keyClick(find("txtBid1"), Qt::Key_A, Qt::ControlModifier);
+        QMessageBox *box = openMessageBox();
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle() + '|' + box->text() + '|', QStringLiteral("Orbisk| |"));
+        QCOMPARE(box->icon(), QMessageBox::NoIcon);
+        QCOMPARE(box->standardButtons(), QMessageBox::Ok);
+        QVERIFY(find<QLineEdit>("txtBid1")->selectedText().isEmpty()); // not select-all
+        const QPointer<QMessageBox> dismissed = box;
+        QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        QTRY_VERIFY(!dismissed); // deleted, not just hidden
+        QCOMPARE(text("txtBid1"), QStringLiteral("1.6364"));
+    }
+
+    void rateButtons_stepBidAskMeasuresAndIndicator()
+    {
+        // Each button steps its own leg in its own direction.
+        for (const QString leg : {"1", "2", "3"}) {
+            const QString bid = text("txtBid" + leg);
+            click("btnRateUp" + leg);
+            click("btnRateUp" + leg);
+            click("btnRateDown" + leg);
+            QCOMPARE(text("txtBid" + leg).toDouble(), bid.toDouble() + 0.0001);
+        }
+        QCOMPARE(texts({"txtBid1", "txtAsk1"}), (QStringList{"1.6365", "1.637"}));
+        const QStringList measures = texts({"txtBidCross1", "txtAskCross1"});
+        QVERIFY(measures[0].startsWith('-') && measures[1].startsWith('-') && measures[0] != measures[1]);
+        QCOMPARE(indicator(), QStringLiteral("Wait /  "));
+        retype("txtBid3", "1.1845");
+        QCOMPARE(texts({"txtBidCross1", "txtAskCross1"}), measures); // typing computes nothing
+        click("btnRateUp3");
+        QCOMPARE(indicator(), QStringLiteral("Sell / Buy 1+2 Sell 3"));
+    }
+
+    void spreadButtons_changeOnlyTheSpread()
+    {
+        for (const QString leg : {"1", "2", "3"}) {
+            click("btnSpreadDown" + leg);
+            click("btnSpreadDown" + leg);
+            click("btnSpreadUp" + leg);
+        }
+        QCOMPARE(texts({"txtSpread1", "txtSpread2", "txtSpread3", "txtAsk2", "txtBidCross1"}),
+                 (QStringList{"4", "4", "4", "0.7230", ""}));
+        click("btnRateDown2");
+        QCOMPARE(text("txtAsk2"), QStringLiteral("0.7228"));
+    }
+
+    void typingAMeasure_reevaluatesTheIndicator()
+    {
+        click("btnRateUp1");
+        retype("txtAskCross1", "1E-05");
+        QCOMPARE(indicator(), QStringLiteral("Buy / Sell 1+2 Buy 3"));
+        retype("txtAskCross1", "");
+        QCOMPARE(indicator(), QStringLiteral("Wait /  "));
+        click("btnAction");
+        QCOMPARE(indicator(), QStringLiteral("Wait /  "));
+    }
+
+    void failedStep_warnsAndKeepsFields()
+    {
+        retype("txtBid1", "abc");
+        click("btnRateUp1");
+        QMessageBox *box = openMessageBox();
+        QVERIFY(box);
+        QCOMPARE(box->windowTitle(), QStringLiteral("Orbisk"));
+        QCOMPARE(box->icon(), QMessageBox::Warning);
+        QCOMPARE(box->text(),
+                 QStringLiteral("Leg 1 cannot be stepped up: the bid of leg 1, \"abc\", is not a number."));
+        QCOMPARE(texts(board), (QStringList{"abc", "1.6369", "", ""}));
+    }
+
+    void failedMeasure_keepsTheNewQuotes()
+    {
+        retype("txtAsk2", "");
+        click("btnRateDown1");
+        QVERIFY(openMessageBox());
+        QCOMPARE(texts(board), (QStringList{"1.6363", "1.6368", "", ""}));
+    }
+
+    void commaSeparator_readsBothAndWritesComma()
+    {
+        openWindow({}, QStringLiteral(","));
+        retype("txtBid2", "0,7225");
+        click("btnRateUp1");
+        QCOMPARE(texts(board), (QStringList{"1,6365", "1,637", "-9,509368", "-7,287264"}));
+    }
+
+    // These end the event loop, so they run last.
+    void ctrlE_endsTheProgram()
+    {
+        QTimer::singleShot(0, this,
+                           [this] { QTest::keyClick(find("txtBid1"), Qt::Key_E, Qt::ControlModifier); });
+        QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
+    void closingTheMainWindow_endsTheProgram()
+    {
+        QTimer::singleShot(0, this, [this] { m_window->close(); });
+        QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "mainwindow_test.moc"

@@ -1,0 +1,194 @@
+#include "forms/layoutstyle.h"
+#include "settings/settingsdialog.h"
+#include "support/settingsfixture.h"
+#include "support/windowdriver.h"
+
+#include <QAction>
+#include <QGroupBox>
+#include <QRegularExpression>
+#include <QTimer>
+
+using namespace orbisk;
+
+namespace {
+
+QList<SettingsDialog *> settingsDialogs()
+{
+    QList<SettingsDialog *> dialogs;
+    for (QWidget *widget : QApplication::topLevelWidgets()) {
+        if (auto *dialog = qobject_cast<SettingsDialog *>(widget))
+            dialogs << dialog;
+    }
+    return dialogs;
+}
+
+void clickButton(QMessageBox *box, const QString &text)
+{
+    for (QAbstractButton *button : box->buttons()) {
+        if (button->text() == text)
+            QTest::mouseClick(button, Qt::LeftButton);
+    }
+}
+
+QLineEdit *field(QWidget *window, const QString &name)
+{
+    return window->findChild<QLineEdit *>(name);
+}
+
+} // namespace
+
+class SettingsDialogTest : public QObject, private SettingsFileFixture, private WindowDriver {
+    Q_OBJECT
+
+    SettingsDialog *openSettings()
+    {
+        m_window->findChild<QAction *>(QStringLiteral("Settings"))->trigger();
+        const auto dialogs = settingsDialogs();
+        return dialogs.size() == 1 && dialogs.first()->isVisible() ? dialogs.first() : nullptr;
+    }
+
+private slots:
+    void initTestCase() { applyLayoutStyle(); }
+    void init() { QTest::failOnWarning(QRegularExpression("^(?!This plugin does not support)")); }
+    void cleanup()
+    {
+        closeWindow();
+        QFile::remove(path());
+        QCOMPARE(settingsDialogs().size(), 0); // the dialog never outlives the main window
+    }
+
+    void dialog_hasItsLayoutAndTabOrder()
+    {
+        openWindow(path());
+        SettingsDialog *dialog = openSettings();
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QCOMPARE(dialog->objectName() + ' ' + dialog->windowTitle(), QStringLiteral("frmSetting Settings"));
+        QCOMPARE(dialog->size(), QSize(377, 124));
+        QCOMPARE(dialog->findChildren<QPushButton *>().size(), 0);
+        QStringList frames;
+        for (const char *name : {"fLabels", "Frame2", "Frame1", "Frame3"}) {
+            auto *box = dialog->findChild<QGroupBox *>(name);
+            frames << QStringLiteral("%1 %2,%3 %4x%5")
+                          .arg(box->title())
+                          .arg(box->x())
+                          .arg(box->y())
+                          .arg(box->width())
+                          .arg(box->height());
+        }
+        QCOMPARE(frames, (QStringList{"Instruments 8,16 65x89", "Name 88,16 81x89", "Bid 184,16 81x89",
+                                      "Ask 280,16 81x89"}));
+        QStringList rowNumbers;
+        for (QLabel *label : dialog->findChildren<QLabel *>(QStringLiteral("Label1")))
+            rowNumbers << QStringLiteral("%1@%2:%3")
+                              .arg(label->property("element").toInt())
+                              .arg(label->y())
+                              .arg(label->text());
+        rowNumbers.sort();
+        QCOMPARE(rowNumbers, (QStringList{"3@40:      2", "4@64:      3", "5@16:      1"}));
+        QCOMPARE(field(dialog, "txtAsk2")->geometry(), QRect(8, 40, 65, 19));
+        QCOMPARE(field(dialog, "txtAsk2")->parentWidget()->objectName(), QStringLiteral("Frame3"));
+        QCOMPARE(dialog->record().values(), initialSettings());
+
+        QStringList visited{QApplication::focusWidget()->objectName()};
+        while (visited.size() < 10) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << QApplication::focusWidget()->objectName();
+        }
+        QCOMPARE(visited, (QStringList{"txtBid3", "txtBid2", "txtBid1", "txtInstr3", "txtInstr2", "txtInstr1",
+                                       "txtAsk1", "txtAsk2", "txtAsk3", "txtBid3"}));
+        retype(field(dialog, "txtInstr1"), "EUR\"/USD"); // the file could not hold the quote
+        QCOMPARE(field(dialog, "txtInstr1")->text(), QStringLiteral("EUR/USD"));
+    }
+
+    void startup_copiesTheFileButKeepsSpreads()
+    {
+        put("eur/chf\r\nchf/jpy\r\neur/jpy\r\n1.1\r\n2.2\r\n3.3\r\n1.1007\r\n2.2005\r\n3.3005\r\n");
+        openWindow(path());
+        QCOMPARE(legNames(), QStringLiteral("eur/chf chf/jpy eur/jpy"));
+        QCOMPARE(texts({"txtBid3", "txtAsk1", "txtSpread1"}), (QStringList{"3.3", "1.1007", "5"}));
+        QCOMPARE(settingsDialogs().size(), 1);
+        QVERIFY(!settingsDialogs().first()->isVisible()); // loaded, hidden
+    }
+
+    void settingsTwice_showsOneDialogWithoutReload()
+    {
+        openWindow(path());
+        SettingsDialog *dialog = openSettings();
+        QVERIFY(dialog);
+        retype(field(dialog, "txtBid1"), "9.9");
+        put("changed on disk\r\n");
+        QCOMPARE(openSettings(), dialog);
+        QCOMPARE(dialog->record().values().mid(0, 4), (QStringList{"GBP/USD", "EUR/GBP", "EUR/USD", "9.9"}));
+    }
+
+    void close_savesForTheNextStartOnly()
+    {
+        openWindow(path());
+        QVERIFY(openSettings()->close()); // unedited: still written
+        QCOMPARE(contents(), defaultBytes);
+        QTRY_COMPARE(settingsDialogs().size(), 0);
+
+        SettingsDialog *dialog = openSettings();
+        retype(field(dialog, "txtBid1"), "1,5");
+        retype(field(dialog, "txtInstr1"), "usd/chf");
+        QVERIFY(dialog->close());
+        QCOMPARE(text("txtBid1") + ' ' + legNames(), QStringLiteral("1.6364 GBP/USD EUR/GBP EUR/USD"));
+        QVERIFY(contents().startsWith("usd/chf\r\nEUR/GBP\r\nEUR/USD\r\n\"1,5\"\r\n"));
+
+        QTRY_COMPARE(settingsDialogs().size(), 0);
+        put(QByteArray(defaultBytes).replace("EUR/GBP", "reread"));
+        QCOMPARE(openSettings()->record().values().at(1), QStringLiteral("reread")); // built anew: read again
+        closeWindow();
+        openWindow(path());
+        QCOMPARE(legNames(), QStringLiteral("GBP/USD reread EUR/USD"));
+    }
+
+    void shortFile_isReportedOnceShown()
+    {
+        put("a\r\nb\r\n");
+        openWindow(path());
+        QTRY_VERIFY(openMessageBox());
+        QVERIFY(openMessageBox()->text().contains(path()));
+        QVERIFY(openMessageBox()->text().contains("only 2 of its 9 values"));
+        QCOMPARE(legNames(), QStringLiteral("a b EUR/USD"));
+    }
+
+    void failedSave_letsTheUserChoose()
+    {
+        const QString unwritable = m_dir.filePath("missing/orbisk.set");
+        openWindow(unwritable);
+        SettingsDialog *dialog = openSettings();
+        retype(field(dialog, "txtAsk3"), "1.2");
+
+        QVERIFY(!dialog->close());
+        QMessageBox *box = openMessageBox();
+        QVERIFY(box && box->text().contains(unwritable));
+        box->button(QMessageBox::Retry)->click(); // still failing: asked again
+        QTRY_VERIFY(openMessageBox() && openMessageBox() != box);
+        clickButton(openMessageBox(), "Keep Editing");
+        QTRY_VERIFY(!openMessageBox());
+        QVERIFY(dialog->isVisible()); // nothing lost
+        QCOMPARE(field(dialog, "txtAsk3")->text(), QStringLiteral("1.2"));
+
+        QVERIFY(!dialog->close());
+        clickButton(openMessageBox(), "Close Without Saving");
+        QTRY_COMPARE(settingsDialogs().size(), 0);
+        QVERIFY(!QFile::exists(unwritable));
+    }
+
+    // Ends the event loop, so it runs last.
+    void exitWithOpenEdits_leavesTheFileAlone()
+    {
+        put(defaultBytes);
+        openWindow(path());
+        retype(field(openSettings(), "txtBid2"), "0.1");
+        QTimer::singleShot(0, this, [this] { m_window->findChild<QAction *>("Exit")->trigger(); });
+        QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
+        QCOMPARE(QApplication::exec(), 0);
+        closeWindow();
+        QCOMPARE(contents(), defaultBytes);
+    }
+};
+
+QTEST_MAIN(SettingsDialogTest)
+#include "settingsdialog_test.moc"

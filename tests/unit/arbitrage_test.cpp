@@ -1,0 +1,109 @@
+#include "engine/indicator.h"
+#include "engine/measures.h"
+#include "support/memoryboard.h"
+
+#include <QTest>
+
+using namespace orbisk;
+
+Q_DECLARE_METATYPE(orbisk::Measure)
+
+class ArbitrageTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void measures_roundAsSpecified_data()
+    {
+        // clang-format off
+        QTest::addColumn<QStringList>("quotes"); // bid1 ask1 bid2 ask2 bid3 ask3
+        QTest::addColumn<QString>("separator");
+        QTest::addColumn<QString>("buySide");
+        QTest::addColumn<QString>("sellSide");
+        const QStringList defaults{"1.6364", "1.6369", "0.7225", "0.7230", "1.1826", "1.1831"};
+        QTest::newRow("defaults -> -8.786247 / -8.009672") << defaults << "." << "-8.786247" << "-8.009672";
+        QTest::newRow("bid3 1.1846 ask3 1.1851 -> 11.2135 / -28.00941")
+            << QStringList{"1.6364", "1.6369", "0.7225", "0.7230", "1.1846", "1.1851"} << "." << "11.2135" << "-28.00941";
+        QTest::newRow("comma separator -> -8,786247 / -8,009672")
+            << QStringList{"1,6364", "1,6369", "0,7225", "0,7230", "1,1826", "1,1831"} << "," << "-8,786247" << "-8,009672";
+        QTest::newRow("zero measures read -0") << QStringList{"1", "2", "1", "0.5", "1", "1"} << "." << "-0" << "-0";
+        QTest::newRow("positive measures have no sign")
+            << QStringList{"1.6369", "1.6364", "0.7230", "0.7225", "1.1831", "1.1826"} << "." << "8.009535" << "8.785725";
+        // clang-format on
+    }
+    void measures_roundAsSpecified()
+    {
+        QFETCH(QStringList, quotes);
+        QFETCH(QString, separator);
+        QFETCH(QString, buySide);
+        QFETCH(QString, sellSide);
+        MemoryBoard board;
+        for (int leg = 1; leg <= legCount; ++leg) {
+            board.type(Field::bid(leg), quotes[2 * leg - 2].toStdString());
+            board.type(Field::ask(leg), quotes[2 * leg - 1].toStdString());
+        }
+        for (const int leg : {1, 2, 3, 0, -7}) { // the leg never changes the result
+            const auto buy = get_crossBid(board, leg, separator.toStdString());
+            const auto sell = get_crossAsk(board, leg, separator.toStdString());
+            QVERIFY(buy.ok() && sell.ok());
+            QCOMPARE(QString::fromStdString(buy.text), buySide);
+            QCOMPARE(QString::fromStdString(sell.text), sellSide);
+        }
+        QVERIFY(board.writes.empty());
+    }
+
+    void sellSide_roundsItsProduct()
+    {
+        // Without rounding bid2 * bid1 to float first the default quotes would give -8.009535.
+        QCOMPARE(measureText(sellSideValue(1.6364F, 0.7225F, 1.1831F).value, "."), std::string("-8.009672"));
+    }
+
+    void measure_failsOnTheFieldItReadsOrOnOverflow()
+    {
+        MemoryBoard board;
+        board.type(Field::ask(2), "");
+        const auto buy = get_crossBid(board, 1, ".");
+        QVERIFY(!buy.ok() && buy.failure->field == Field::ask(2));
+        QVERIFY(get_crossAsk(board, 1, ".").ok());                               // does not read ask 2
+        QCOMPARE(sellSideValue(3e38F, 2.0F, 1.0F).error, NumberError::Overflow); // the product alone
+        QCOMPARE(buySideValue(1.0F, 1.0F, 1e35F).error, NumberError::Overflow);  // only times 10000
+    }
+
+    void indicator_followsBothTestOrders_data()
+    {
+        QTest::addColumn<Measure>("changed");
+        QTest::addColumn<QString>("buySide");
+        QTest::addColumn<QString>("sellSide");
+        QTest::addColumn<QString>("outcome");
+        const auto both = [](const char *name, const char *buy, const char *sell, const char *outcome) {
+            for (const Measure changed : {Measure::BuySide, Measure::SellSide}) {
+                const char *which = changed == Measure::BuySide ? "buy-side changed" : "sell-side changed";
+                QTest::addRow("%s, %s", name, which) << changed << buy << sell << outcome;
+            }
+        };
+        // clang-format off
+        both("both negative -> Wait", "-8.786247", "-8.009672", "Wait");
+        both("both -0 -> Wait", "-0", "-0", "Wait");
+        both("buy-side positive -> Sell", "11.2135", "-28.00941", "Sell");
+        both("sell-side positive -> Buy", "-1", "1E-05", "Buy");
+        both("empty sell-side is not positive", "-8.786247", "", "Wait");
+        both("garbage buy-side is not positive", "abc", "-1", "Wait");
+        both("overflowing text is not positive", "1e999", "-1", "Wait");
+        both("comma text under a point separator", "1,5", "-1", "Wait");
+        QTest::newRow("both positive, buy-side changed -> Buy") << Measure::BuySide << "5.1" << "5.8" << "Buy";
+        QTest::newRow("both positive, sell-side changed -> Sell") << Measure::SellSide << "5.1" << "5.8" << "Sell";
+        // clang-format on
+    }
+    void indicator_followsBothTestOrders()
+    {
+        QFETCH(Measure, changed);
+        QFETCH(QString, buySide);
+        QFETCH(QString, sellSide);
+        QFETCH(QString, outcome);
+        const Indication shown = evaluateIndicator(changed, buySide.toStdString(), sellSide.toStdString(), ".");
+        const char *names[] = {"Wait", "Buy", "Sell"};
+        QCOMPARE(names[int(shown)], outcome);
+    }
+};
+
+QTEST_APPLESS_MAIN(ArbitrageTest)
+#include "arbitrage_test.moc"
