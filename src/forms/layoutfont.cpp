@@ -59,7 +59,9 @@ LayoutFont::LayoutFont(QWidget *window, std::vector<ShownText> samples)
     , m_window(window)
     , m_samples(std::move(samples))
 {
-    window->installEventFilter(this);
+    // The application hears of every change of its font, whoever makes it: a platform theme
+    // after start-up, the desktop's settings, the program itself.
+    QCoreApplication::instance()->installEventFilter(this);
     fit();
 }
 
@@ -96,7 +98,7 @@ void LayoutFont::fit()
 
 bool LayoutFont::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::ApplicationFontChange)
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationFontChange)
         fit();
     return QObject::eventFilter(watched, event);
 }
