@@ -5,7 +5,6 @@
 #include "shell/mainwindow.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -71,16 +70,6 @@ protected:
         QTest::keyClick(edit, Qt::Key_Delete);
         QTest::keyClicks(edit, text);
     }
-    void paste(const QString &name, const QString &text) const
-    {
-        auto *edit = find<QLineEdit>(name);
-        edit->setFocus();
-        edit->selectAll();
-        QTest::keyClick(edit, Qt::Key_Delete);
-        QGuiApplication::clipboard()->setText(text);
-        QTest::keyClick(edit, Qt::Key_V, Qt::ControlModifier);
-    }
-
     static QMessageBox *openMessageBox()
     {
         return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());

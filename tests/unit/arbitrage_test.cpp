@@ -51,12 +51,6 @@ private slots:
         QVERIFY(board.writes.empty());
     }
 
-    void sellSide_roundsItsProduct()
-    {
-        // Without rounding bid2 * bid1 to float first the default quotes would give -8.009535.
-        QCOMPARE(measureText(sellSideValue(1.6364F, 0.7225F, 1.1831F).value, "."), std::string("-8.009672"));
-    }
-
     void measure_failsOnTheFieldItReadsOrOnOverflow()
     {
         MemoryBoard board;

@@ -3,7 +3,6 @@
 #include <QTest>
 
 #include <cfloat>
-#include <clocale>
 #include <cstring>
 
 using namespace orbisk;
@@ -156,17 +155,6 @@ private slots:
                                     : rule == Double ? doubleToText(value, sep)
                                                      : wholeToText(PipCount(value));
         QCOMPARE(QString::fromStdString(written), text);
-    }
-
-    void conversions_ignoreTheProcessLocale()
-    {
-        if (!std::setlocale(LC_ALL, "de_DE.UTF-8") && !std::setlocale(LC_ALL, "fr_FR.UTF-8"))
-            QSKIP("no comma locale installed");
-        const auto read = textToSingle("1.5", ".");
-        const std::string written = singleToText(1.5F, ".");
-        std::setlocale(LC_ALL, "C");
-        QCOMPARE(read.value, 1.5F);
-        QCOMPARE(written, std::string("1.5"));
     }
 };
 
