@@ -1,9 +1,10 @@
 // The engine without widgets: every number-text rule, both measures, and whole steps on a
 // board whose measure writes run the indicator, as the window's do.
-#include "indicator.h"
-#include "measures.h"
-#include "numbertext.h"
-#include "stepping.h"
+#include "engine/indicator.h"
+#include "engine/measures.h"
+#include "engine/numbertext.h"
+#include "engine/stepping.h"
+#include "support/memoryboard.h"
 
 #include <benchmark/benchmark.h>
 
@@ -13,40 +14,19 @@ using namespace orbisk;
 
 namespace {
 
-class BenchBoard final : public QuoteBoard {
-public:
+// The in-memory board with the window's indicator evaluation after each measure write, and no
+// growing log.
+struct BenchBoard : MemoryBoard {
     BenchBoard()
     {
-        const char *initial[] = {"1.6364", "0.7225", "1.1826", "1.6369", "0.7230", "1.1831",
-                                 "5",      "5",      "5",      "",       ""};
-        for (std::size_t i = 0; i < m_texts.size(); ++i)
-            m_texts[i] = initial[i];
+        afterWrite = [this](Field field) {
+            writes.clear();
+            if (field.kind == Field::Kind::Measure)
+                indication = evaluateIndicator(field.measure, text(Field::measureOf(Measure::BuySide)),
+                                               text(Field::measureOf(Measure::SellSide)), ".");
+        };
     }
-    [[nodiscard]] std::string text(Field field) const override { return m_texts[slot(field)]; }
-    void setText(Field field, const std::string &text) override
-    {
-        m_texts[slot(field)] = text;
-        if (field.kind == Field::Kind::BuySideMeasure || field.kind == Field::Kind::SellSideMeasure) {
-            const Measure changed =
-                field.kind == Field::Kind::BuySideMeasure ? Measure::BuySide : Measure::SellSide;
-            indication = evaluateIndicator(changed, m_texts[9], m_texts[10], ".");
-        }
-    }
-    Indication indication;
-
-private:
-    static std::size_t slot(Field field)
-    {
-        switch (field.kind) {
-        case Field::Kind::BuySideMeasure:
-            return 9;
-        case Field::Kind::SellSideMeasure:
-            return 10;
-        default:
-            return static_cast<std::size_t>(field.kind) * 3 + static_cast<std::size_t>(field.leg - 1);
-        }
-    }
-    std::array<std::string, 11> m_texts;
+    Indication indication = Indication::Wait;
 };
 
 void textToSingle(benchmark::State &state)
@@ -127,14 +107,14 @@ void sellSideMeasure(benchmark::State &state)
 BENCHMARK(sellSideMeasure);
 
 // Steps up and down in turn, so that the board stays where it started.
-template <std::optional<Failure> (*Step)(QuoteBoard &, int, int, std::string_view)>
+template <std::optional<Failure> (*Step)(QuoteBoard &, int, Direction, std::string_view)>
 void stepInTurn(benchmark::State &state)
 {
     BenchBoard board;
-    int direction = 1;
+    Direction direction = Direction::Up;
     for (auto _ : state) {
         benchmark::DoNotOptimize(Step(board, 1, direction, "."));
-        direction = -direction;
+        direction = direction == Direction::Up ? Direction::Down : Direction::Up;
     }
 }
 // Bid, ask, both measures and both indicator evaluations.

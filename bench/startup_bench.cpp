@@ -1,14 +1,19 @@
-// Starts the two probes in turn, many times, and reports the median time from process start to
-// the first paint of the main window and the median peak resident memory at that moment.
-// Usage: startup_bench [runs]   (default 40 of each)
+// Start-up of the real program, measured from outside it: under an X server, starts Orbisk and
+// the yardstick in turn, many times, and takes the time from the process's start until the X
+// server maps its main window, and its peak resident memory at that moment.
+// Usage: startup_bench ORBISK YARDSTICK [runs]   (default 40 of each)
+#include <xcb/xcb.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <fstream>
+#include <poll.h>
 #include <spawn.h>
 #include <string>
 #include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 extern char **environ;
@@ -16,95 +21,98 @@ extern char **environ;
 namespace {
 
 struct Sample {
-    double milliseconds;
-    long peakKiB;
+    double milliseconds = 0;
+    long peakKiB = 0;
 };
 
-long long monotonicNanoseconds()
+double now()
 {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1'000'000'000LL + now.tv_nsec;
+    timespec t{};
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
 }
 
-bool runOnce(const std::string &program, Sample &sample)
+long peakKiB(pid_t pid)
 {
-    int pipeFds[2];
-    if (pipe(pipeFds) != 0)
-        return false;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
-    char *argv[] = {const_cast<char *>(program.c_str()), nullptr};
-    pid_t pid = 0;
-    const long long start = monotonicNanoseconds();
-    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    close(pipeFds[1]);
-    if (spawned != 0) {
-        close(pipeFds[0]);
-        return false;
+    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::strtol(line.c_str() + 6, nullptr, 10);
     }
-    char buffer[128] = {};
-    std::size_t used = 0;
-    for (ssize_t got;
-         used + 1 < sizeof buffer && (got = read(pipeFds[0], buffer + used, sizeof buffer - 1 - used)) > 0;)
-        used += static_cast<std::size_t>(got);
-    close(pipeFds[0]);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    long long shown = 0;
-    long peak = 0;
-    if (std::sscanf(buffer, "%lld %ld", &shown, &peak) != 2)
-        return false;
-    sample = {static_cast<double>(shown - start) / 1e6, peak};
-    return true;
+    return 0;
 }
 
-template <typename T> T median(std::vector<T> values)
+bool runOnce(const char *program, Sample &sample)
 {
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
+    xcb_connection_t *x = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(x))
+        return false;
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(x)).data->root;
+    const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+    xcb_request_check(x, xcb_change_window_attributes_checked(x, root, XCB_CW_EVENT_MASK, &mask));
+
+    char *argv[] = {const_cast<char *>(program), nullptr};
+    pid_t pid = 0;
+    const double start = now();
+    bool mapped = posix_spawn(&pid, program, nullptr, nullptr, argv, environ) == 0;
+    while (mapped) {
+        pollfd fd{xcb_get_file_descriptor(x), POLLIN, 0};
+        xcb_generic_event_t *event = xcb_poll_for_event(x);
+        if (!event) {
+            mapped = poll(&fd, 1, 10000) > 0;
+            continue;
+        }
+        const bool done = (event->response_type & 0x7F) == XCB_MAP_NOTIFY &&
+                          !reinterpret_cast<xcb_map_notify_event_t *>(event)->override_redirect;
+        std::free(event);
+        if (done) {
+            sample = {now() - start, peakKiB(pid)};
+            break;
+        }
+    }
+    if (pid > 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, nullptr, 0);
+    }
+    xcb_disconnect(x);
+    return mapped;
+}
+
+Sample median(std::vector<Sample> samples)
+{
+    const auto middle = samples.begin() + static_cast<std::ptrdiff_t>(samples.size() / 2);
+    std::nth_element(samples.begin(), middle, samples.end(),
+                     [](const Sample &a, const Sample &b) { return a.milliseconds < b.milliseconds; });
+    Sample result = *middle;
+    std::nth_element(samples.begin(), middle, samples.end(),
+                     [](const Sample &a, const Sample &b) { return a.peakKiB < b.peakKiB; });
+    result.peakKiB = middle->peakKiB;
+    return result;
 }
 
 } // namespace
 
 int main(int argc, char *argv[])
 {
-    const int runs = argc > 1 ? std::atoi(argv[1]) : 40;
-    const std::string dir = [&] {
-        std::string self = argv[0];
-        return self.substr(0, self.find_last_of('/') + 1);
-    }();
-    const std::string names[] = {"empty window", "one-label window", "orbisk"};
-    const std::string programs[] = {dir + "startup_empty", dir + "startup_text", dir + "startup_orbisk"};
-    constexpr int probes = 3;
-    std::vector<double> times[probes];
-    std::vector<long> peaks[probes];
-    for (int run = 0; run < runs + 2; ++run) {
-        for (int which = 0; which < probes; ++which) {
-            Sample sample{};
-            if (!runOnce(programs[which], sample)) {
-                std::fprintf(stderr, "could not run %s\n", programs[which].c_str());
-                return 1;
-            }
-            if (run >= 2) { // the first runs only warm the caches
-                times[which].push_back(sample.milliseconds);
-                peaks[which].push_back(sample.peakKiB);
-            }
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: startup_bench ORBISK YARDSTICK [runs]\n");
+        return 2;
+    }
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 40;
+    std::vector<Sample> orbisk, yardstick;
+    for (int i = 0; i < runs; ++i) { // in turn, so that both see the same machine
+        Sample a, b;
+        if (!runOnce(argv[1], a) || !runOnce(argv[2], b)) {
+            std::fprintf(stderr, "startup_bench: a window was never mapped\n");
+            return 1;
         }
+        orbisk.push_back(a);
+        yardstick.push_back(b);
     }
-    const double orbiskTime = median(times[probes - 1]);
-    const long orbiskPeak = median(peaks[probes - 1]);
-    std::printf("%-18s %10s %14s %12s %14s\n", "start-up", "median ms", "peak RSS KiB", "orbisk/this",
-                "orbisk extra KiB");
-    for (int which = 0; which < probes; ++which) {
-        const double time = median(times[which]);
-        const long peak = median(peaks[which]);
-        std::printf("%-18s %10.2f %14ld %12.3f %14ld\n", names[which].c_str(), time, peak, orbiskTime / time,
-                    orbiskPeak - peak);
-    }
-    std::printf("%d runs each, alternating\n", runs);
+    const Sample o = median(orbisk), y = median(yardstick);
+    std::printf("start-up to the window mapped, median of %d: Orbisk %.1f ms, %.1f MiB; empty window with "
+                "the same menu %.1f ms, %.1f MiB; ratio %.2f\n",
+                runs, o.milliseconds, o.peakKiB / 1024.0, y.milliseconds, y.peakKiB / 1024.0,
+                o.milliseconds / y.milliseconds);
     return 0;
 }

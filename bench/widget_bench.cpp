@@ -1,6 +1,6 @@
 // A click on a rate button of the real window, offscreen, through to every field updated.
-#include "layoutstyle.h"
-#include "mainwindow.h"
+#include "forms/layoutstyle.h"
+#include "shell/mainwindow.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -14,7 +14,7 @@ namespace {
 void rateButtonClick(benchmark::State &state)
 {
     QTemporaryDir dir;
-    orbisk::MainWindow window(QStringLiteral("."), dir.filePath(QStringLiteral("orbisk.set")));
+    orbisk::MainWindow window(QStringLiteral("."), orbisk::SettingsLocation{dir.filePath(QStringLiteral("orbisk.set"))});
     window.show();
     QPushButton *buttons[] = {window.findChild<QPushButton *>(QStringLiteral("btnRateUp1")),
                               window.findChild<QPushButton *>(QStringLiteral("btnRateDown1"))};

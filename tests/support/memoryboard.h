@@ -12,7 +12,7 @@
 #include <utility>
 #include <vector>
 
-class MemoryBoard final : public orbisk::QuoteBoard {
+class MemoryBoard : public orbisk::QuoteBoard {
 public:
     using Field = orbisk::Field;
 
@@ -36,12 +36,15 @@ public:
     {
         m_texts[key(field)] = text;
         writes.emplace_back(field, text);
+        if (afterWrite)
+            afterWrite(field);
     }
 
     // Sets a text as the user would type it: not logged.
     void type(Field field, const std::string &text) { m_texts[key(field)] = text; }
 
     std::vector<std::pair<Field, std::string>> writes;
+    std::function<void(Field)> afterWrite; // runs after every logged write, as the window's handlers do
 
 private:
     static std::tuple<int, int, int> key(Field field)
