@@ -14,7 +14,8 @@ namespace {
 void rateButtonClick(benchmark::State &state)
 {
     QTemporaryDir dir;
-    orbisk::MainWindow window(QStringLiteral("."), orbisk::SettingsLocation{dir.filePath(QStringLiteral("orbisk.set"))});
+    orbisk::MainWindow window(QStringLiteral("."),
+                              orbisk::SettingsLocation{dir.filePath(QStringLiteral("orbisk.set"))});
     window.show();
     QPushButton *buttons[] = {window.findChild<QPushButton *>(QStringLiteral("btnRateUp1")),
                               window.findChild<QPushButton *>(QStringLiteral("btnRateDown1"))};

@@ -20,11 +20,11 @@ struct Failure {
 
     Action action;
     Problem problem;
-    Field field;                           // the field that holds the offending text
-    std::string text;                      // that text as found; the spread's value for SpreadAtLimit
-    int leg = 0;                           // the leg whose button was pressed
-    Direction direction = Direction::Up;   // the button's direction
-    Measure measure = Measure::BuySide;    // for ComputeMeasure: which one
+    Field field;                         // the field that holds the offending text
+    std::string text;                    // that text as found; the spread's value for SpreadAtLimit
+    int leg = 0;                         // the leg whose button was pressed
+    Direction direction = Direction::Up; // the button's direction
+    Measure measure = Measure::BuySide;  // for ComputeMeasure: which one
 };
 
 // The problem a failed conversion of a field's text is.

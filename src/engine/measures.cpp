@@ -55,7 +55,13 @@ public:
 private:
     Failure failure(Failure::Problem problem, Field field, std::string text) const
     {
-        return {Failure::Action::ComputeMeasure, problem, field, std::move(text), m_leg, Direction::Up, m_measure};
+        return {Failure::Action::ComputeMeasure,
+                problem,
+                field,
+                std::move(text),
+                m_leg,
+                Direction::Up,
+                m_measure};
     }
 
     const QuoteBoard &m_board;

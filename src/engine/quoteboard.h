@@ -26,7 +26,7 @@ struct Field {
     enum class Kind { Bid, Ask, Spread, Measure };
 
     Kind kind;
-    int leg = 0;                               // 1..legCount for Bid, Ask and Spread; 0 otherwise
+    int leg = 0;                                // 1..legCount for Bid, Ask and Spread; 0 otherwise
     orbisk::Measure measure = Measure::BuySide; // for Kind::Measure only
 
     static constexpr Field bid(int leg) { return {Kind::Bid, leg}; }

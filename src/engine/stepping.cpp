@@ -57,8 +57,12 @@ std::optional<Failure> spreadStep(QuoteBoard &board, int leg, Direction directio
         return Failure{Failure::Action::SpreadStep, problemOf(spread.error), field, text, leg, direction};
     const auto stepped = pipRound(static_cast<double>(spread.value) + signOf(direction));
     if (!stepped.ok())
-        return Failure{Failure::Action::SpreadStep, Failure::Problem::SpreadAtLimit, field,
-                       wholeToText(spread.value), leg, direction};
+        return Failure{Failure::Action::SpreadStep,
+                       Failure::Problem::SpreadAtLimit,
+                       field,
+                       wholeToText(spread.value),
+                       leg,
+                       direction};
     board.setText(field, wholeToText(stepped.value));
     return std::nullopt;
 }

@@ -20,6 +20,7 @@ std::optional<Failure> rateStep(QuoteBoard &board, int leg, Direction direction,
 
 // Moves the leg's spread one pip in the direction within -32768..32767 and writes only the
 // spread. On failure nothing is written.
-std::optional<Failure> spreadStep(QuoteBoard &board, int leg, Direction direction, std::string_view separator);
+std::optional<Failure> spreadStep(QuoteBoard &board, int leg, Direction direction,
+                                  std::string_view separator);
 
 } // namespace orbisk

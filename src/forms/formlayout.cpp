@@ -20,8 +20,9 @@ template <typename Widget> Widget *create(Widget **handle, const QString &text, 
 
 QWidget *createControl(const ControlSpec &control, QWidget *parent)
 {
-    return std::visit([&](const auto &kind) -> QWidget * { return create(kind.handle, control.text, parent); },
-                      control.kind);
+    return std::visit(
+        [&](const auto &kind) -> QWidget * { return create(kind.handle, control.text, parent); },
+        control.kind);
 }
 
 void place(QWidget *widget, const QString &name, const TwipsRect &rect, int element)

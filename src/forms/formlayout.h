@@ -34,7 +34,10 @@ struct TwipsRect {
     int width;
     int height;
 
-    [[nodiscard]] QRect toPixels() const { return {pixels(left), pixels(top), pixels(width), pixels(height)}; }
+    [[nodiscard]] QRect toPixels() const
+    {
+        return {pixels(left), pixels(top), pixels(width), pixels(height)};
+    }
 };
 
 // The kind of a control, with where the window keeps its handle to it (none for a control
@@ -56,7 +59,7 @@ struct ControlSpec {
     TwipsRect rect;
     QString text = {}; // caption, or the text box's initial text
     int tabIndex = 0;
-    int element = -1;           // index within a control group sharing one name; -1 when not in one
+    int element = -1;            // index within a control group sharing one name; -1 when not in one
     QString accessibleName = {}; // for a control that keeps it for good
 };
 

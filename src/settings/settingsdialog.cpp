@@ -31,7 +31,9 @@ SettingsDialog::SettingsDialog(const SettingsLocation &location)
         const struct {
             QLineEdit *edit;
             QString name;
-        } named[] = {{fields.name, tr("Name, leg %1")}, {fields.bid, tr("Bid, leg %1")}, {fields.ask, tr("Ask, leg %1")}};
+        } named[] = {{fields.name, tr("Name, leg %1")},
+                     {fields.bid, tr("Bid, leg %1")},
+                     {fields.ask, tr("Ask, leg %1")}};
         for (const auto &[edit, name] : named) {
             edit->setValidator(storable);
             edit->setAccessibleName(name.arg(leg));
@@ -89,8 +91,7 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
     box->setObjectName(QStringLiteral("saveFailed"));
     box->addButton(QMessageBox::Retry);
     box->addButton(tr("Keep Editing"), QMessageBox::RejectRole);
-    QPushButton *discard =
-        box->addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
+    QPushButton *discard = box->addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
     box->setDefaultButton(QMessageBox::Retry);
     connect(box, &QMessageBox::buttonClicked, this, [this, box, discard](QAbstractButton *button) {
         if (button == box->button(QMessageBox::Retry)) {

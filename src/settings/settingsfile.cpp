@@ -3,13 +3,13 @@
 #include "engine/defaults.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
-#include <QDateTime>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -144,10 +144,11 @@ void removeStaleSaves(const QString &path)
     const QRegularExpression temporary(QRegularExpression::anchoredPattern(
         QRegularExpression::escape(saved.fileName()) + QStringLiteral("\\.[A-Za-z0-9]{6}")));
     const QDateTime stale = QDateTime::currentDateTime().addSecs(-60);
-    const QFileInfoList entries =
-        saved.dir().entryInfoList({saved.fileName() + QStringLiteral(".*")}, QDir::Files | QDir::Hidden | QDir::System);
+    const QFileInfoList entries = saved.dir().entryInfoList({saved.fileName() + QStringLiteral(".*")},
+                                                            QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &entry : entries) {
-        if (temporary.match(entry.fileName()).hasMatch() && !entry.isSymLink() && entry.lastModified() < stale)
+        if (temporary.match(entry.fileName()).hasMatch() && !entry.isSymLink() &&
+            entry.lastModified() < stale)
             QFile::remove(entry.filePath());
     }
 }

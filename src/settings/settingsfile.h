@@ -38,7 +38,7 @@ struct SettingsRecord {
 // Where the settings file lies: "orbisk.set" next to the executable, or, where the program's
 // folder cannot be written (an installed copy), the user's own file.
 struct SettingsLocation {
-    QString programFile; // next to the executable: read when there is no user file
+    QString programFile;   // next to the executable: read when there is no user file
     QString userFile = {}; // empty where the program's folder can be written
 
     // The file to read now: the user's file if it exists, else the program's.

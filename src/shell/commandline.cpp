@@ -24,15 +24,16 @@ std::optional<int> CommandLine::handle(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, tr("Shows this help and exits."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  tr("Shows this help and exits."));
     const QCommandLineOption version(QStringLiteral("version"), tr("Shows the version and exits."));
     parser.addOption(help);
     parser.addOption(version);
 
     // QApplication takes these from the command line itself.
-    for (const char *name : {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry",
-                             "qwindowicon", "qwindowtitle", "style", "stylesheet", "display", "session",
-                             "qmljsdebugger"}) {
+    for (const char *name :
+         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
+          "qwindowtitle", "style", "stylesheet", "display", "session", "qmljsdebugger"}) {
         QCommandLineOption option(QString::fromLatin1(name), {}, QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
         parser.addOption(option);

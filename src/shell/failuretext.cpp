@@ -14,7 +14,9 @@ QString quoted(const std::string &text)
     std::size_t cut = shown;
     while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
         --cut; // never split a UTF-8 sequence
-    return FailureText::tr("\"%1...\" (%2 bytes)").arg(QString::fromStdString(text.substr(0, cut))).arg(text.size());
+    return FailureText::tr("\"%1...\" (%2 bytes)")
+        .arg(QString::fromStdString(text.substr(0, cut)))
+        .arg(text.size());
 }
 
 } // namespace
@@ -29,7 +31,8 @@ QString FailureText::describe(const Failure &f, const QString &separator)
         head = head.arg(f.leg);
         break;
     case Failure::Action::SpreadStep:
-        head = down ? tr("The spread of leg %1 cannot be narrowed: %2") : tr("The spread of leg %1 cannot be widened: %2");
+        head = down ? tr("The spread of leg %1 cannot be narrowed: %2")
+                    : tr("The spread of leg %1 cannot be widened: %2");
         head = head.arg(f.leg);
         break;
     case Failure::Action::ComputeMeasure:
@@ -51,7 +54,8 @@ QString FailureText::describe(const Failure &f, const QString &separator)
         subject = tr("the spread of leg %1").arg(leg);
         break;
     case Field::Kind::Measure:
-        subject = f.field.measure == Measure::BuySide ? tr("the buy-side measure") : tr("the sell-side measure");
+        subject =
+            f.field.measure == Measure::BuySide ? tr("the buy-side measure") : tr("the sell-side measure");
         break;
     }
 
@@ -66,7 +70,8 @@ QString FailureText::describe(const Failure &f, const QString &separator)
                          .arg(subject, quoted(f.text));
         break;
     case Failure::Problem::TooLarge:
-        reason = (spread ? tr("%1, %2, lies outside -32768 to 32767 pips.") : tr("%1, %2, is too large for a quote."))
+        reason = (spread ? tr("%1, %2, lies outside -32768 to 32767 pips.")
+                         : tr("%1, %2, is too large for a quote."))
                      .arg(subject, quoted(f.text));
         break;
     case Failure::Problem::BidNotSteppable: {

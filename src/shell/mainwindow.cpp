@@ -100,8 +100,10 @@ MainWindow::MainWindow(const QString &decimalSeparator, const SettingsLocation &
 
     buildMenu();
     connectStepButtons();
-    connect(m_controls.buySide, &QLineEdit::textChanged, this, [this] { evaluateIndicator(Measure::BuySide); });
-    connect(m_controls.sellSide, &QLineEdit::textChanged, this, [this] { evaluateIndicator(Measure::SellSide); });
+    connect(m_controls.buySide, &QLineEdit::textChanged, this,
+            [this] { evaluateIndicator(Measure::BuySide); });
+    connect(m_controls.sellSide, &QLineEdit::textChanged, this,
+            [this] { evaluateIndicator(Measure::SellSide); });
     m_controls.action->setAccessibleName(tr("Action: %1").arg(m_controls.action->text()));
 
     load(settingsDialog()->record());
@@ -165,7 +167,8 @@ void MainWindow::load(const SettingsRecord &settings)
         leg.rateUp->setEnabled(true);
 
         // A screen reader names the leg as the window shows it.
-        const QString name = settings.names[i].trimmed().isEmpty() ? tr("leg %1").arg(i + 1) : settings.names[i];
+        const QString name =
+            settings.names[i].trimmed().isEmpty() ? tr("leg %1").arg(i + 1) : settings.names[i];
         const std::pair<QWidget *, QString> named[] = {
             {leg.bid, tr("Bid, %1")},
             {leg.ask, tr("Ask, %1")},

@@ -51,7 +51,8 @@ TextArea textArea(const QWidget *w)
 {
     const int frame = w->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, w);
     if (const auto *edit = qobject_cast<const QLineEdit *>(w))
-        return {edit->text(), w->rect().adjusted(frame + 1, frame + 1, -frame - 1, -frame - 1), w->width() - 2 * frame - 4};
+        return {edit->text(), w->rect().adjusted(frame + 1, frame + 1, -frame - 1, -frame - 1),
+                w->width() - 2 * frame - 4};
     if (const auto *button = qobject_cast<const QPushButton *>(w))
         return {button->text(), w->rect().adjusted(3, 3, -3, -3), w->width() - 4};
     if (const auto *label = qobject_cast<const QLabel *>(w))
@@ -99,9 +100,11 @@ class DesktopTest : public QObject {
                     continue;
                 const QString what = window->objectName() + '.' + w->objectName() + " \"" + area.text + '"';
                 const int width = w->fontMetrics().boundingRect(area.text).right() + 1;
-                QVERIFY2(width <= area.room, qPrintable(what + QStringLiteral(" needs %1 px of %2").arg(width).arg(area.room)));
+                QVERIFY2(width <= area.room,
+                         qPrintable(what + QStringLiteral(" needs %1 px of %2").arg(width).arg(area.room)));
                 const double seen = renderedContrast(w, area.rect);
-                QVERIFY2(seen >= 3.0, qPrintable(what + QStringLiteral(" contrast %1:1").arg(seen, 0, 'f', 2)));
+                QVERIFY2(seen >= 3.0,
+                         qPrintable(what + QStringLiteral(" contrast %1:1").arg(seen, 0, 'f', 2)));
             }
         }
     }
@@ -109,8 +112,10 @@ class DesktopTest : public QObject {
 private slots:
     void initTestCase()
     {
-        QTest::failOnWarning(QRegularExpression("^(?!This plugin does not support|Wayland does not support)"));
-        m_window = std::make_unique<MainWindow>(QStringLiteral("."), SettingsLocation{m_dir.filePath("orbisk.set")});
+        QTest::failOnWarning(
+            QRegularExpression("^(?!This plugin does not support|Wayland does not support)"));
+        m_window =
+            std::make_unique<MainWindow>(QStringLiteral("."), SettingsLocation{m_dir.filePath("orbisk.set")});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->findChild<QAction *>(QStringLiteral("Settings"))->trigger();
@@ -123,7 +128,8 @@ private slots:
     void theme_isInEffect()
     {
         if (qEnvironmentVariableIsSet("ORBISK_EXPECT_POINTS"))
-            QTRY_COMPARE(QApplication::font().pointSize(), qEnvironmentVariableIntValue("ORBISK_EXPECT_POINTS"));
+            QTRY_COMPARE(QApplication::font().pointSize(),
+                         qEnvironmentVariableIntValue("ORBISK_EXPECT_POINTS"));
         const bool dark = QApplication::palette().color(QPalette::Window).lightness() < 128;
         QCOMPARE(dark, qEnvironmentVariableIsSet("ORBISK_EXPECT_DARK"));
     }
@@ -133,7 +139,8 @@ private slots:
         auto *bid3 = m_window->findChild<QLineEdit *>(QStringLiteral("txtBid3"));
         bid3->setText(QStringLiteral("1.1845"));
         QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("btnRateUp3")), Qt::LeftButton);
-        QCOMPARE(m_window->findChild<QLineEdit *>(QStringLiteral("txtAskCross1"))->text(), QStringLiteral("-28.00941"));
+        QCOMPARE(m_window->findChild<QLineEdit *>(QStringLiteral("txtAskCross1"))->text(),
+                 QStringLiteral("-28.00941"));
         checkEveryText();
     }
 
@@ -157,7 +164,8 @@ private slots:
     // Ends the event loop, so it runs last.
     void exit_endsTheProgram()
     {
-        QTimer::singleShot(0, this, [this] { m_window->findChild<QAction *>(QStringLiteral("Exit"))->trigger(); });
+        QTimer::singleShot(0, this,
+                           [this] { m_window->findChild<QAction *>(QStringLiteral("Exit"))->trigger(); });
         QTimer::singleShot(10000, this, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
         QTimer::singleShot(0, this, [this] { m_window->close(); });

@@ -15,10 +15,17 @@ using namespace orbisk;
 
 namespace {
 
-const std::array<Field, 11> allFields = {Field::bid(1),           Field::bid(2),           Field::bid(3),
-                                         Field::ask(1),           Field::ask(2),           Field::ask(3),
-                                         Field::spread(1),        Field::spread(2),        Field::spread(3),
-                                         Field::measureOf(Measure::BuySide), Field::measureOf(Measure::SellSide)};
+const std::array<Field, 11> allFields = {Field::bid(1),
+                                         Field::bid(2),
+                                         Field::bid(3),
+                                         Field::ask(1),
+                                         Field::ask(2),
+                                         Field::ask(3),
+                                         Field::spread(1),
+                                         Field::spread(2),
+                                         Field::spread(3),
+                                         Field::measureOf(Measure::BuySide),
+                                         Field::measureOf(Measure::SellSide)};
 
 const char *const interesting[] = {"",       " ",       "0",       "-0",    "1.6364", "0.0001", "3.2767",
                                    "3.2768", "-3.2768", "0.09375", "1e39",  "3e38",   "nan",    "inf",

@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QStyle>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QStyle>
 #include <QTimer>
 
 using namespace orbisk;
@@ -62,7 +62,8 @@ private slots:
         for (QWidget *control : client->findChildren<QWidget *>()) {
             if (!qobject_cast<QGroupBox *>(control) && control->parentWidget() != client &&
                 !control->accessibleName().startsWith("Unused"))
-                QVERIFY2(control->parentWidget()->rect().contains(control->geometry()), qPrintable(control->objectName()));
+                QVERIFY2(control->parentWidget()->rect().contains(control->geometry()),
+                         qPrintable(control->objectName()));
         }
         QCOMPARE(find("txtBid2")->geometry(), QRect(8, 40, 65, 19));
         QCOMPARE(find("btnSpreadUp3")->parentWidget()->objectName(), QStringLiteral("Frame10"));
@@ -117,7 +118,8 @@ private slots:
         }
         QCOMPARE(spoken(find("txtBid1"), QAccessible::Name), QStringLiteral("Bid, GBP/USD"));
         QCOMPARE(spoken(find("btnRateUp3"), QAccessible::Name), QStringLiteral("Rate one pip up, EUR/USD"));
-        QCOMPARE(spoken(find("btnSpreadDown2"), QAccessible::Name), QStringLiteral("Spread one pip narrower, EUR/GBP"));
+        QCOMPARE(spoken(find("btnSpreadDown2"), QAccessible::Name),
+                 QStringLiteral("Spread one pip narrower, EUR/GBP"));
         QCOMPARE(spoken(find("btnAction"), QAccessible::Name), QStringLiteral("Action: Wait"));
         retype("txtBid3", "1.1845");
         click("btnRateUp3");

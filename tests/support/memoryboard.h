@@ -1,5 +1,5 @@
-// An in-memory quote board for the engine tests, fuzzers and benchmarks: the main window's initial texts, and a log of
-// every write in order.
+// An in-memory quote board for the engine tests, fuzzers and benchmarks: the main window's initial texts, and
+// a log of every write in order.
 #pragma once
 
 #include "engine/defaults.h"

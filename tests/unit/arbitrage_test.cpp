@@ -93,7 +93,8 @@ private slots:
         QFETCH(QString, buySide);
         QFETCH(QString, sellSide);
         QFETCH(QString, outcome);
-        const Indication shown = evaluateIndicator(changed, buySide.toStdString(), sellSide.toStdString(), ".");
+        const Indication shown =
+            evaluateIndicator(changed, buySide.toStdString(), sellSide.toStdString(), ".");
         const char *names[] = {"Wait", "Buy", "Sell"};
         QCOMPARE(names[int(shown)], outcome);
     }

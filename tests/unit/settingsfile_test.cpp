@@ -172,7 +172,7 @@ private slots:
 
         setMode(program, 0555); // an installed copy
         location = settingsLocation(program, config);
-        QCOMPARE(location.readPath(), program + "/orbisk.set"); // an administrator's defaults
+        QCOMPARE(location.readPath(), program + "/orbisk.set");     // an administrator's defaults
         const auto error = saveSettings(location, with(0, "mine")); // creates the user's folder
         QVERIFY2(!error, qPrintable(error.value_or("")));
         QCOMPARE(location.readPath(), config + "/orbisk/orbisk.set");
@@ -186,7 +186,8 @@ private slots:
         const QDir dir(m_dir.path());
         const QDateTime old = QDateTime::currentDateTime().addSecs(-120);
         const QStringList stale = {"orbisk.set.aB3xY9", "orbisk.set.000000"};
-        const QStringList kept = {"orbisk.set.fresh1", "orbisk.set.abcdefg", "orbisk.set.bak", "other.set.aB3xY9"};
+        const QStringList kept = {"orbisk.set.fresh1", "orbisk.set.abcdefg", "orbisk.set.bak",
+                                  "other.set.aB3xY9"};
         for (const QString &name : stale + kept) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));

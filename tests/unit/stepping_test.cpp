@@ -137,7 +137,8 @@ private slots:
             QCOMPARE(failure->text, text.toStdString());
         }
         QCOMPARE(int(board.writes.size()), writes);
-        QCOMPARE(board.text(Field::measureOf(Measure::BuySide)), std::string(writes < 3 ? "old buy" : "-9.509368"));
+        QCOMPARE(board.text(Field::measureOf(Measure::BuySide)),
+                 std::string(writes < 3 ? "old buy" : "-9.509368"));
         QCOMPARE(board.text(Field::measureOf(Measure::SellSide)), std::string("old sell"));
     }
 
@@ -165,7 +166,8 @@ private slots:
         board.type(Field::spread(2), spread.toStdString());
         const auto failure = spreadStep(board, 2, direction, ".");
         QCOMPARE(int(board.writes.size()), failure ? 0 : 1);
-        QCOMPARE(QString::fromStdString(failure ? "refused: " + failure->text : board.text(Field::spread(2))), result);
+        QCOMPARE(QString::fromStdString(failure ? "refused: " + failure->text : board.text(Field::spread(2))),
+                 result);
     }
 };
 
