@@ -78,8 +78,8 @@ void LayoutFont::fit()
     QFont font = QApplication::font();
     double size = std::min(pointSizeOf(font, m_window), largestLayoutPointSize);
     font.setPointSizeF(size);
-    // Each size measured loads a font of its own, which is slow: the first try scales by the
-    // worst overflow, so more than one try is rare.
+    // Each size measured loads a font of its own, which is slow: each try scales by the worst
+    // overflow, rounded down to half points, so more than one try is rare.
     for (;;) {
         double worst = 1.0;
         for (const ShownText &shown : texts) {
@@ -90,7 +90,7 @@ void LayoutFont::fit()
         }
         if (worst >= 1.0 || size <= smallestLayoutPointSize)
             break;
-        size = std::max(smallestLayoutPointSize, std::min(size - 0.5, std::floor(2.0 * size * worst) / 2.0));
+        size = std::max(smallestLayoutPointSize, std::floor(2.0 * size * worst) / 2.0);
         font.setPointSizeF(size);
     }
     m_window->setFont(font);

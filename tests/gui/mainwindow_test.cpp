@@ -1,4 +1,5 @@
 #include "forms/layoutstyle.h"
+#include "shell/appicon.h"
 #include "support/windowdriver.h"
 
 #include <QAccessible>
@@ -9,6 +10,8 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QStyle>
+#include <QStyleFactory>
+#include <QStyleOption>
 #include <QTimer>
 
 using namespace orbisk;
@@ -81,6 +84,7 @@ private slots:
             QVERIFY(find("btnRateUp" + leg)->isEnabled() && find("btnRateDown" + leg)->isEnabled());
         }
         QCOMPARE(QApplication::focusWidget(), find("txtBid1"));
+        QCOMPARE(applicationIcon().availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {48, 48}}));
         QVERIFY(!find("txtAskCross1")->testAttribute(Qt::WA_SetPalette));
     }
 
@@ -127,6 +131,23 @@ private slots:
         QCOMPARE(spoken(find("btnAction"), QAccessible::Description), QStringLiteral("Buy 1+2 Sell 3"));
     }
 
+    void frameCaptions_startAtTheFrameEdge()
+    {
+        auto *frame = find<QGroupBox>("fLabels");
+        QStyleOptionGroupBox option;
+        option.initFrom(frame);
+        option.text = frame->title();
+        option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+        option.lineWidth = 1;
+        const auto captionLeft = [&](const QStyle &style) {
+            return style.subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, frame).left();
+        };
+        // The Windows style indents captions as many styles do; over it the compact style does not.
+        const std::unique_ptr<QStyle> indenting(QStyleFactory::create("Windows"));
+        QVERIFY(captionLeft(*indenting) > 0);
+        QCOMPARE(captionLeft(CompactFrameStyle(QStyleFactory::create("Windows"))), 0);
+    }
+
     void menu_hasFourEntriesWithShortcuts()
     {
         QCOMPARE(m_window->menuBar()->actions().size(), 1);
@@ -147,6 +168,7 @@ private slots:
         QVERIFY(box);
         QCOMPARE(box->windowTitle() + '|' + box->text() + '|', QStringLiteral("Orbisk| |"));
         QCOMPARE(box->icon(), QMessageBox::NoIcon);
+        QCOMPARE(box->windowModality(), Qt::ApplicationModal);
         QCOMPARE(box->standardButtons(), QMessageBox::Ok);
         QVERIFY(find<QLineEdit>("txtBid1")->selectedText().isEmpty()); // not select-all
         const QPointer<QMessageBox> dismissed = box;
@@ -228,18 +250,11 @@ private slots:
         QCOMPARE(texts(board), (QStringList{"1,6365", "1,637", "-9,509368", "-7,287264"}));
     }
 
-    // These end the event loop, so they run last.
+    // Ends the event loop, so it runs last. Closing the window is tried by the desktop tests.
     void ctrlE_endsTheProgram()
     {
         QTimer::singleShot(0, this,
                            [this] { QTest::keyClick(find("txtBid1"), Qt::Key_E, Qt::ControlModifier); });
-        QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
-        QCOMPARE(QApplication::exec(), 0);
-    }
-
-    void closingTheMainWindow_endsTheProgram()
-    {
-        QTimer::singleShot(0, this, [this] { m_window->close(); });
         QTimer::singleShot(5000, this, [] { QCoreApplication::exit(1); });
         QCOMPARE(QApplication::exec(), 0);
     }

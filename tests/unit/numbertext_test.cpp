@@ -140,6 +140,7 @@ private slots:
         QTest::newRow("negative zero -> 0") << int(Single) << -0.0 << "." << "0";
         QTest::newRow("comma") << int(Single) << double(1.637F) << "," << "1,637";
         QTest::newRow("comma in exponent form") << int(Single) << double(1.5e-7F) << "," << "1,5E-07";
+        QTest::newRow("double: 15 significant digits") << int(Double) << 1.23456789012345 << "." << "1.23456789012345";
         QTest::newRow("double: 16363 / 10000 -> 1.6363") << int(Double) << 16363 / 10000.0 << "." << "1.6363";
         QTest::newRow("whole: -32768") << int(Whole) << -32768.0 << "." << "-32768";
         // clang-format on
