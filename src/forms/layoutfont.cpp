@@ -86,7 +86,7 @@ void LayoutFont::fit()
             const int room = textRoom(shown.control);
             const int width = widthOf(font, shown.text);
             if (width > room)
-                worst = std::min(worst, static_cast<double>(std::max(room, 0)) / width);
+                worst = std::min(worst, static_cast<double>(room) / width);
         }
         if (worst >= 1.0 || size <= smallestLayoutPointSize)
             break;

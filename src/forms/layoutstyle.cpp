@@ -12,7 +12,6 @@ QRect CompactFrameStyle::subControlRect(ComplexControl control, const QStyleOpti
     if (control == CC_GroupBox && subControl == SC_GroupBoxLabel) {
         // The base style sizes the caption to its text; only its indent goes.
         rect.moveLeft(option->rect.left());
-        rect.setWidth(qMin(rect.width(), option->rect.width()));
     }
     return rect;
 }

@@ -24,25 +24,18 @@ std::optional<int> CommandLine::handle(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
-                                  tr("Shows this help and exits."));
-    const QCommandLineOption version(QStringLiteral("version"), tr("Shows the version and exits."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
 
-    // QApplication takes these from the command line itself.
+    // QApplication takes these from the command line itself; the usage leaves them out.
     for (const char *name :
          {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
-          "qwindowtitle", "style", "stylesheet", "display", "session", "qmljsdebugger"}) {
-        QCommandLineOption option(QString::fromLatin1(name), {}, QStringLiteral("value"));
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
-    }
-    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"}) {
-        QCommandLineOption option(QString::fromLatin1(name));
-        option.setFlags(QCommandLineOption::HiddenFromHelp);
-        parser.addOption(option);
-    }
+          "qwindowtitle", "style", "stylesheet", "display", "session", "qmljsdebugger"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("value")));
+    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
+        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
 
     const QString program = QStringLiteral("orbisk");
     if (!parser.parse(arguments)) {
