@@ -1,5 +1,6 @@
 """Reads the running program as a screen reader does, over the accessibility bus (AT-SPI):
 the indicator speaks its caption, and the quote fields speak the leg names the window shows.
+Then checks the icon that start-up gives the window, as the X server holds it.
 
 Usage: screenreader_test.py PROGRAM. Needs a display and a private D-Bus session."""
 import os
@@ -60,6 +61,11 @@ def main():
         if action.description != "Buy 1+2 Sell 3":
             sys.exit(f"FAIL: the indicator's description is {action.description!r}")
         print("after a rate step:", action.name, "/", action.description)
+        # What main does beyond the window: the icon, at the sizes title bars and switchers take.
+        icon = subprocess.run(["xprop", "-name", "Orbisk", "_NET_WM_ICON"], capture_output=True, text=True).stdout
+        for size in (16, 32, 48):
+            if f"Icon ({size} x {size})" not in icon:
+                sys.exit(f"FAIL: the window has no {size} x {size} icon")
         print("1 passed, 0 failed")
     finally:
         orbisk.kill()
