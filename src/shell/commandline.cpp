@@ -3,8 +3,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 
-#include <cstdio>
-
 namespace orbisk {
 namespace {
 
@@ -12,15 +10,10 @@ class CommandLine {
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 
 public:
-    static std::optional<int> handle(const QStringList &arguments);
+    static std::optional<CommandLineAnswer> read(const QStringList &arguments);
 };
 
-void print(std::FILE *stream, const QString &text)
-{
-    std::fputs(text.toLocal8Bit().constData(), stream);
-}
-
-std::optional<int> CommandLine::handle(const QStringList &arguments)
+std::optional<CommandLineAnswer> CommandLine::read(const QStringList &arguments)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -39,38 +32,37 @@ std::optional<int> CommandLine::handle(const QStringList &arguments)
 
     const QString program = QStringLiteral("orbisk");
     if (!parser.parse(arguments)) {
-        print(stderr, tr("%1: %2\nTry '%1 --help' for more information.\n").arg(program, parser.errorText()));
-        return 2;
+        return CommandLineAnswer{
+            2, tr("%1: %2\nTry '%1 --help' for more information.\n").arg(program, parser.errorText())};
     }
     if (!parser.positionalArguments().isEmpty()) {
-        print(stderr, tr("%1: unexpected argument '%2'\nTry '%1 --help' for more information.\n")
-                          .arg(program, parser.positionalArguments().first()));
-        return 2;
+        return CommandLineAnswer{2,
+                                 tr("%1: unexpected argument '%2'\nTry '%1 --help' for more information.\n")
+                                     .arg(program, parser.positionalArguments().first())};
     }
     if (parser.isSet(help)) {
-        print(stdout, tr("Usage: %1 [options]\n"
-                         "Watches three currency-pair quotes for a triangular-arbitrage opportunity.\n\n"
-                         "Options:\n"
-                         "  -h, --help  Shows this help and exits.\n"
-                         "  --version   Shows the version and exits.\n\n"
-                         "Qt's own options, such as -platform and -style, are accepted too.\n"
-                         "The settings file is orbisk.set next to the program or, where that folder\n"
-                         "cannot be written, ~/.config/orbisk/orbisk.set.\n")
-                          .arg(program));
-        return 0;
+        return CommandLineAnswer{
+            0, tr("Usage: %1 [options]\n"
+                  "Watches three currency-pair quotes for a triangular-arbitrage opportunity.\n\n"
+                  "Options:\n"
+                  "  -h, --help  Shows this help and exits.\n"
+                  "  --version   Shows the version and exits.\n\n"
+                  "Qt's own options, such as -platform and -style, are accepted too.\n"
+                  "The settings file is orbisk.set next to the program or, where that folder\n"
+                  "cannot be written, ~/.config/orbisk/orbisk.set.\n")
+                   .arg(program)};
     }
     if (parser.isSet(version)) {
-        print(stdout, QStringLiteral("Orbisk %1\n").arg(QStringLiteral(ORBISK_VERSION)));
-        return 0;
+        return CommandLineAnswer{0, QStringLiteral("Orbisk %1\n").arg(QStringLiteral(ORBISK_VERSION))};
     }
     return std::nullopt;
 }
 
 } // namespace
 
-std::optional<int> handleCommandLine(const QStringList &arguments)
+std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments)
 {
-    return CommandLine::handle(arguments);
+    return CommandLine::read(arguments);
 }
 
 } // namespace orbisk

@@ -54,9 +54,7 @@ QString FailureText::describe(const Failure &f, const QString &separator)
         subject = tr("the spread of leg %1").arg(leg);
         break;
     case Field::Kind::Measure:
-        subject =
-            f.field.measure == Measure::BuySide ? tr("the buy-side measure") : tr("the sell-side measure");
-        break;
+        break; // a measure that fails names the quote that stopped it, or no field at all
     }
 
     const bool spread = f.field.kind == Field::Kind::Spread;

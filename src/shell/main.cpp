@@ -7,13 +7,17 @@
 #include <QApplication>
 #include <QLocale>
 
+#include <cstdio>
+
 int main(int argc, char *argv[])
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
         arguments << QString::fromLocal8Bit(argv[i]);
-    if (const auto status = orbisk::handleCommandLine(arguments))
-        return *status;
+    if (const auto answer = orbisk::readCommandLine(arguments)) {
+        std::fputs(answer->text.toLocal8Bit().constData(), answer->status == 0 ? stdout : stderr);
+        return answer->status;
+    }
 
     QApplication app(argc, argv);
     QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));

@@ -114,7 +114,7 @@ MainWindow::MainWindow(const QString &decimalSeparator, const SettingsLocation &
     std::vector<ShownText> samples = {{m_controls.buySide, QStringLiteral("-28.00941")},
                                       {m_controls.sellSide, QStringLiteral("-28.00941")}};
     for (int i = 0; i < legCount; ++i)
-        samples.push_back({m_controls.legs[i].name, initialSettings().at(i)});
+        samples.push_back({m_controls.legs.at(i).name, initialSettings().at(i)});
     new LayoutFont(this, std::move(samples));
 
     // The window is its menu bar over the fixed client area, whatever the fonts make the menu

@@ -58,6 +58,8 @@ private slots:
         QCOMPARE(m_window->findChildren<QGroupBox *>().size(), 8);
         QCOMPARE(m_window->findChildren<QLineEdit *>().size(), 15);
         QCOMPARE(m_window->findChildren<QPushButton *>().size(), 17);
+        QCOMPARE(find<QLabel>("Label3")->text() + ' ' + find<QLabel>("Label3")->parentWidget()->objectName(),
+                 "Indicator ");
         QCOMPARE(find("fLabels")->property("element").toInt(), 1);
         // Frames lie inside the client area, and every control the user can reach inside its frame.
         for (QGroupBox *frame : client->findChildren<QGroupBox *>())

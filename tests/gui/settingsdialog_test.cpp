@@ -75,7 +75,10 @@ private slots:
                 QVERIFY2(frame->rect().contains(control->geometry()), qPrintable(control->objectName()));
         }
         for (QLabel *label : dialog->findChildren<QLabel *>(QStringLiteral("Label1")))
-            rows << QStringLiteral("%1 %2 %3").arg(label->y(), 3).arg(label->text()).arg(label->property("element").toInt());
+            rows << QStringLiteral("%1 %2 %3")
+                        .arg(label->y(), 3)
+                        .arg(label->text())
+                        .arg(label->property("element").toInt());
         rows.sort();
         captions.sort();
         QCOMPARE(captions, (QStringList{"  8 Instruments", " 88 Name", "184 Bid", "280 Ask"}));
