@@ -48,31 +48,19 @@ private:
     QList<QAction *> m_actions;
 };
 
-QString captionOf(Indication indication)
+// The indicator's caption and tooltip; the tooltip names the whole trade, in the notation
+// traders use in every language.
+std::pair<QString, QString> shownFor(Indication indication)
 {
     switch (indication) {
     case Indication::Buy:
-        return QStringLiteral("Buy");
+        return {QStringLiteral("Buy"), QStringLiteral("Sell 1+2 Buy 3")};
     case Indication::Sell:
-        return QStringLiteral("Sell");
+        return {QStringLiteral("Sell"), QStringLiteral("Buy 1+2 Sell 3")};
     case Indication::Wait:
         break;
     }
-    return QStringLiteral("Wait");
-}
-
-// The whole trade, in the notation traders use in every language.
-QString tradeOf(Indication indication)
-{
-    switch (indication) {
-    case Indication::Buy:
-        return QStringLiteral("Sell 1+2 Buy 3");
-    case Indication::Sell:
-        return QStringLiteral("Buy 1+2 Sell 3");
-    case Indication::Wait:
-        break;
-    }
-    return QStringLiteral(" ");
+    return {QStringLiteral("Wait"), QStringLiteral(" ")};
 }
 
 } // namespace
@@ -216,8 +204,9 @@ void MainWindow::evaluateIndicator(Measure changed)
         orbisk::evaluateIndicator(changed, m_board.text(Field::measureOf(Measure::BuySide)),
                                   m_board.text(Field::measureOf(Measure::SellSide)), m_separator);
     QPushButton *action = m_controls.action;
-    action->setText(captionOf(indication));
-    action->setToolTip(tradeOf(indication));
+    const auto [caption, trade] = shownFor(indication);
+    action->setText(caption);
+    action->setToolTip(trade);
     // Screen readers speak the name, not the caption, and do not read tooltips.
     action->setAccessibleName(tr("Action: %1").arg(action->text()));
     action->setAccessibleDescription(action->toolTip());
