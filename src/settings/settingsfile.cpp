@@ -170,9 +170,7 @@ const QStringList &initialSettings()
 
 SettingsRecord SettingsRecord::fromValues(const QStringList &values)
 {
-    QStringList all = initialSettings();
-    for (qsizetype i = 0; i < values.size() && i < all.size(); ++i)
-        all[i] = values[i];
+    const QStringList all = values.mid(0, settingsValueCount) + initialSettings().mid(values.size());
     SettingsRecord record;
     for (int leg = 0; leg < legCount; ++leg) {
         record.names[leg] = all[leg];

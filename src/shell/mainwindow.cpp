@@ -97,13 +97,10 @@ MainWindow::MainWindow(const QString &decimalSeparator, const SettingsLocation &
     load(settingsDialog()->record());
     m_startupProblem = settingsDialog()->loadProblem();
 
-    // The widest texts the window shows later: a measure with a sign and seven digits, and the
-    // built-in leg names.
-    std::vector<ShownText> samples = {{m_controls.buySide, QStringLiteral("-28.00941")},
-                                      {m_controls.sellSide, QStringLiteral("-28.00941")}};
-    for (int i = 0; i < legCount; ++i)
-        samples.push_back({m_controls.legs.at(i).name, initialSettings().at(i)});
-    new LayoutFont(this, std::move(samples));
+    // The widest text the window shows later, beyond those it shows now: a measure with a sign
+    // and seven digits.
+    const QString widestMeasure = QStringLiteral("-28.00941");
+    new LayoutFont(this, {{m_controls.buySide, widestMeasure}, {m_controls.sellSide, widestMeasure}});
 
     // The window is its menu bar over the fixed client area, whatever the fonts make the menu
     // bar's height; the client area sits at a fixed place on the screen.
@@ -151,8 +148,6 @@ void MainWindow::load(const SettingsRecord &settings)
         leg.name->setText(settings.names[i]);
         leg.bid->setText(settings.bids[i]);
         leg.ask->setText(settings.asks[i]);
-        leg.rateDown->setEnabled(true);
-        leg.rateUp->setEnabled(true);
 
         // A screen reader names the leg as the window shows it.
         const QString name =
@@ -207,9 +202,8 @@ void MainWindow::evaluateIndicator(Measure changed)
     const auto [caption, trade] = shownFor(indication);
     action->setText(caption);
     action->setToolTip(trade);
-    // Screen readers speak the name, not the caption, and do not read tooltips.
+    // Screen readers speak the name, not the caption; the tooltip is the description.
     action->setAccessibleName(tr("Action: %1").arg(action->text()));
-    action->setAccessibleDescription(action->toolTip());
 }
 
 void MainWindow::showAbout()

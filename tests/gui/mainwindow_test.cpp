@@ -102,13 +102,12 @@ private slots:
 
     void buySideMeasure_isDarkOnWhiteUnderADarkPalette()
     {
-        QPalette dark;
+        QPalette dark = m_window->palette(); // as a dark theme gives it
         dark.setColor(QPalette::Base, QColor(30, 30, 30));
         dark.setColor(QPalette::Text, QColor(220, 220, 220));
-        QApplication::setPalette(dark);
+        m_window->setPalette(dark);
         click("btnRateUp1");
         const QImage shown = find("txtBidCross1")->grab().toImage();
-        QApplication::setPalette(QPalette());
         QCOMPARE(shown.pixelColor(shown.width() - 4, shown.height() / 2), QColor(Qt::white));
         int darkest = 255;
         for (int x = 0; x < shown.width() / 2; ++x)

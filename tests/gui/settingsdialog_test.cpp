@@ -99,10 +99,12 @@ private slots:
 
     void startup_copiesTheFileButKeepsSpreads()
     {
-        put("eur/chf\r\nchf/jpy\r\neur/jpy\r\n1.1\r\n2.2\r\n3.3\r\n1.1007\r\n2.2005\r\n3.3005\r\n");
+        put("eur/chf\r\n\r\neur/jpy\r\n1.1\r\n2.2\r\n3.3\r\n1.1007\r\n2.2005\r\n3.3005\r\n");
         openWindow(path());
-        QCOMPARE(legNames(), QStringLiteral("eur/chf chf/jpy eur/jpy"));
+        QCOMPARE(legNames(), QStringLiteral("eur/chf  eur/jpy"));
         QCOMPARE(texts({"txtBid3", "txtAsk1", "txtSpread1"}), (QStringList{"3.3", "1.1007", "5"}));
+        QCOMPARE(find("txtBid1")->accessibleName() + " / " + find("txtBid2")->accessibleName(),
+                 QStringLiteral("Bid, eur/chf / Bid, leg 2")); // a leg without a name is still told apart
         QCOMPARE(settingsDialogs().size(), 1);
         QVERIFY(!settingsDialogs().first()->isVisible()); // loaded, hidden
     }

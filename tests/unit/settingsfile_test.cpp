@@ -116,6 +116,8 @@ private slots:
         QTest::newRow("empty file") << QByteArray() << QStringList{} << QString("it holds only 0 of its 9 values");
         QTest::newRow("unclosed quote") << QByteArray("a\r\n\"b\r\n") << QStringList{"a"} << QString("the quotes around the name of leg 2 are not closed");
         QTest::newRow("NUL byte") << QByteArray("a\r\nb\0c\r\n", 8) << QStringList{"a"} << QString("the name of leg 2 is not text");
+        QTest::newRow("NUL starting a value") << QByteArray("a\r\n\0b\r\n", 7) << QStringList{"a"} << QString("the name of leg 2 is not text");
+        QTest::newRow("NUL inside quotes") << QByteArray("a\r\n\"b\0\"\r\n", 9) << QStringList{"a"} << QString("the name of leg 2 is not text");
         QTest::newRow("invalid UTF-8") << QByteArray("a\r\n\xFF\xFE\r\n") << QStringList{"a"} << QString("the name of leg 2 is not text");
         QTest::newRow("UTF-8 cut short at the end of a value") << QByteArray("a\r\nb\xE4\t\r\n") << QStringList{"a"} << QString("the name of leg 2 is not text");
         QTest::newRow("value too long for a text box") << QByteArray("a\r\n") + QByteArray(200'000, 'x') << QStringList{"a"} << QString("the name of leg 2 is too long");
