@@ -93,10 +93,17 @@ class DesktopTest : public QObject {
         if (QWidget *focused = QApplication::focusWidget())
             focused->clearFocus(); // no text cursor to stand in for the text
         for (QWidget *window : {static_cast<QWidget *>(m_window.get()), static_cast<QWidget *>(m_settings)}) {
+            // The font is the largest that fits: half a point more, some text would not.
+            QFont larger = window->font();
+            larger.setPointSizeF(larger.pointSizeF() + 0.5);
+            bool tight = window->font().pointSizeF() >= 8.0;
             for (QWidget *w : window->findChildren<QWidget *>()) {
                 const TextArea area = textArea(w);
                 const bool shown = w->isVisible() && w->parentWidget()->rect().contains(w->geometry());
-                if (!shown || !w->isEnabled() || area.text.trimmed().isEmpty())
+                if (!shown || area.text.trimmed().isEmpty())
+                    continue;
+                tight = tight || QFontMetrics(larger).boundingRect(area.text).right() + 1 > area.room;
+                if (!w->isEnabled())
                     continue;
                 const QString what = window->objectName() + '.' + w->objectName() + " \"" + area.text + '"';
                 const int width = w->fontMetrics().boundingRect(area.text).right() + 1;
@@ -106,6 +113,7 @@ class DesktopTest : public QObject {
                 QVERIFY2(seen >= 3.0,
                          qPrintable(what + QStringLiteral(" contrast %1:1").arg(seen, 0, 'f', 2)));
             }
+            QVERIFY2(tight, qPrintable(window->objectName() + " could take a larger font"));
         }
     }
 
