@@ -120,6 +120,7 @@ private slots:
         QTest::newRow("NUL inside quotes") << QByteArray("a\r\n\"b\0\"\r\n", 9) << QStringList{"a"} << QString("the name of leg 2 is not text");
         QTest::newRow("invalid UTF-8") << QByteArray("a\r\n\xFF\xFE\r\n") << QStringList{"a"} << QString("the name of leg 2 is not text");
         QTest::newRow("UTF-8 cut short at the end of a value") << QByteArray("a\r\nb\xE4\t\r\n") << QStringList{"a"} << QString("the name of leg 2 is not text");
+        QTest::newRow("value longer than a text box holds") << QByteArray("a\r\n") + QByteArray(40'000, 'x') << QStringList{"a"} << QString("the name of leg 2 is too long");
         QTest::newRow("value too long for a text box") << QByteArray("a\r\n") + QByteArray(200'000, 'x') << QStringList{"a"} << QString("the name of leg 2 is too long");
         // clang-format on
     }
