@@ -91,6 +91,7 @@ bool normalize(std::string_view text, std::string_view separator, Normalized &ou
                 out.text += '-';
             ++i;
         }
+        const std::size_t start = i;
         constexpr long long saturation = 1'000'000'000;
         while (i < text.size() && isDigit(text[i])) {
             out.text += text[i];
@@ -98,7 +99,8 @@ bool normalize(std::string_view text, std::string_view separator, Normalized &ou
                 exponent = exponent * 10 + (text[i] - '0');
             ++i;
         }
-        // An exponent without digits is left for from_chars to refuse.
+        if (i == start)
+            return false;
         if (negativeExponent)
             exponent = -exponent;
     }
