@@ -90,6 +90,7 @@ private slots:
         row("two separators", Single, "1..2", ".", Conversion, 0);
         row("exponent without digits", Single, "1e", ".", Conversion, 0);
         row("exponent sign only", Single, "1e+", ".", Conversion, 0);
+        row("bare exponent after a float-overflowing number", Single, "1000000000000000000000000000000000000000E", ".", Conversion, 0);
         row("nan", Single, "nan", ".", Conversion, 0);
         row("inf", Single, "inf", ".", Conversion, 0);
         row("hex", Single, "0x10", ".", Conversion, 0);
