@@ -5,7 +5,7 @@ class QMessageBox;
 
 namespace orbisk {
 
-// Shows the box application-modal; it deletes itself when dismissed.
+// Shows the box application-modal, its text as plain text; it deletes itself when dismissed.
 void openModal(QMessageBox *box);
 
 } // namespace orbisk

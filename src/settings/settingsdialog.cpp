@@ -49,10 +49,22 @@ SettingsDialog::SettingsDialog(const SettingsLocation &location)
         m_controls.legs[leg].bid->setText(values.bids[leg]);
         m_controls.legs[leg].ask->setText(values.asks[leg]);
     }
-    if (!read.problem.isEmpty()) {
-        m_loadProblem = tr("The settings file %1 was not read whole: %2. "
-                           "The built-in values are used for the rest.")
-                            .arg(QDir::toNativeSeparators(readPath), read.problem);
+    if (!read.whole()) {
+        m_loadProblem =
+            tr("The settings file %1 was not read whole: %2. The built-in values are used "
+               "in place of what was not read.")
+                .arg(QDir::toNativeSeparators(readPath), read.problems.join(QStringLiteral("; ")));
+        // Saving replaces the file: its bytes are kept first, whatever the user does next.
+        if (readPath == m_location.writePath) {
+            m_keepBeforeSaving = true;
+            const KeptCopy kept = keepCopy(readPath);
+            if (!kept.path.isEmpty())
+                m_loadProblem +=
+                    u' ' + tr("The file as it was is kept as %1.").arg(QDir::toNativeSeparators(kept.path));
+            else if (!kept.error.isEmpty())
+                m_loadProblem +=
+                    u' ' + tr("Closing the Settings window will not save over it: %1.").arg(kept.error);
+        }
     }
     new LayoutFont(this, {});
 }
@@ -74,6 +86,13 @@ void SettingsDialog::closeEvent(QCloseEvent *event)
         event->accept();
         return;
     }
+    if (m_keepBeforeSaving) {
+        if (const KeptCopy kept = keepCopy(m_location.writePath); !kept.error.isEmpty()) {
+            event->ignore();
+            askAfterFailedSave(tr("the file was not read whole, and %1").arg(kept.error));
+            return;
+        }
+    }
     if (const auto error = saveSettings(m_location, record().values())) {
         event->ignore();
         askAfterFailedSave(*error);
@@ -86,7 +105,7 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
 {
     auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Orbisk"),
                                 tr("The settings could not be saved to %1: %2.")
-                                    .arg(QDir::toNativeSeparators(m_location.writePath()), error),
+                                    .arg(QDir::toNativeSeparators(m_location.writePath), error),
                                 QMessageBox::NoButton, this);
     box->setObjectName(QStringLiteral("saveFailed"));
     box->addButton(QMessageBox::Retry);

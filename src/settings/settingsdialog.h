@@ -20,7 +20,8 @@ public:
     // The nine field texts.
     [[nodiscard]] SettingsRecord record() const;
 
-    // What was wrong with a file that was present but not read whole; empty otherwise.
+    // What was wrong with a file that was present but not read whole, and where its bytes are
+    // kept; empty otherwise.
     [[nodiscard]] QString loadProblem() const { return m_loadProblem; }
 
 protected:
@@ -34,6 +35,7 @@ private:
     SettingsControls m_controls;
     SettingsLocation m_location;
     QString m_loadProblem;
+    bool m_keepBeforeSaving = false; // the file was not read whole: keep its bytes before replacing it
     bool m_closeWithoutSaving = false;
 };
 

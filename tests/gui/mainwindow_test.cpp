@@ -224,15 +224,17 @@ private slots:
 
     void failedStep_warnsAndKeepsFields()
     {
-        retype("txtBid1", "abc");
+        retype("txtBid1", "<b>abc</b>");
         click("btnRateUp1");
         QMessageBox *box = openMessageBox();
         QVERIFY(box);
         QCOMPARE(box->windowTitle(), QStringLiteral("Orbisk"));
         QCOMPARE(box->icon(), QMessageBox::Warning);
-        QCOMPARE(box->text(),
-                 QStringLiteral("Leg 1 cannot be stepped up: the bid of leg 1, \"abc\", is not a number."));
-        QCOMPARE(texts(board), (QStringList{"abc", "1.6369", "", ""}));
+        QCOMPARE(
+            box->text(),
+            QStringLiteral("Leg 1 cannot be stepped up: the bid of leg 1, \"<b>abc</b>\", is not a number."));
+        QCOMPARE(box->textFormat(), Qt::PlainText); // the quote shows as typed, not as markup
+        QCOMPARE(texts(board), (QStringList{"<b>abc</b>", "1.6369", "", ""}));
     }
 
     void failedMeasure_keepsTheNewQuotes()

@@ -53,7 +53,9 @@ private slots:
     void cleanup()
     {
         closeWindow();
-        QFile::remove(path());
+        QDir dir(m_dir.path());
+        for (const QString &name : dir.entryList(QDir::Files | QDir::Hidden))
+            dir.remove(name);
         QCOMPARE(settingsDialogs().size(), 0); // the dialog never outlives the main window
     }
 
@@ -154,7 +156,8 @@ private slots:
 
     void failedSave_letsTheUserChoose()
     {
-        const QString unwritable = m_dir.filePath("missing/orbisk.set");
+        put("a file where the folder would be");
+        const QString unwritable = path() + "/orbisk.set";
         openWindow(unwritable);
         SettingsDialog *dialog = openSettings();
         retype(field(dialog, "txtAsk3"), "1.2");
@@ -172,7 +175,47 @@ private slots:
         QVERIFY(!dialog->close());
         clickButton(openMessageBox(), "Close Without Saving");
         QTRY_COMPARE(settingsDialogs().size(), 0);
-        QVERIFY(!QFile::exists(unwritable));
+        QCOMPARE(contents(), QByteArray("a file where the folder would be"));
+    }
+
+    void controlCharacters_surviveSaveAndNextStart()
+    {
+        openWindow(path());
+        SettingsDialog *dialog = openSettings();
+        const QString name = "GBP/USD" + QString(QChar(0x1b)) + QChar(0x85) + QChar(0);
+        field(dialog, "txtInstr1")->selectAll();
+        field(dialog, "txtInstr1")->insert(name); // as pasted
+        QVERIFY(dialog->close());
+        closeWindow();
+        openWindow(path());
+        QVERIFY(!openMessageBox());
+        QCOMPARE(find<QLabel>("lblInstr1")->text(), name);
+        QCOMPARE(openSettings()->record().values(), QStringList{name} + initialSettings().mid(1));
+    }
+
+    void unreadValue_costsOnlyItself_andTheFileIsKeptBeforeSaving()
+    {
+        const QByteArray unread =
+            QByteArray(defaultBytes).replace("GBP/USD", "\xFF").replace("0.7225", "0.8");
+        put(unread);
+        openWindow(path());
+        QTRY_VERIFY(openMessageBox());
+        QCOMPARE(
+            openMessageBox()->text().remove(m_dir.path() + '/'),
+            QStringLiteral(
+                "The settings file %1 was not read whole: the name of leg 1 is not text. The built-in "
+                "values are used in place of what was not read. The file as it was is kept as %1.unread.")
+                .arg("orbisk.set"));
+        QCOMPARE(legNames() + ' ' + text("txtBid2"), QStringLiteral("GBP/USD EUR/GBP EUR/USD 0.8"));
+        closeWindow();
+        openWindow(path()); // the same file again: the same copy
+        QTRY_VERIFY(openMessageBox());
+        QVERIFY(openSettings()->close());
+        QFile kept(path() + ".unread");
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), unread);
+        QCOMPARE(contents(), QByteArray(defaultBytes).replace("0.7225", "0.8"));
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), (QStringList{"orbisk.set", "orbisk.set.unread"}));
     }
 
     // Ends the event loop, so it runs last.

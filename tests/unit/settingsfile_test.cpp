@@ -95,7 +95,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QStringList>("values");
-        QTest::addColumn<QString>("problem"); // what the reader reports, if anything
+        QTest::addColumn<QString>("problems"); // what the reader reports, if anything
         // clang-format off
         const QStringList defaults = initialSettings();
         QTest::newRow("nine lines") << defaultBytes << defaults << QString();
@@ -112,99 +112,160 @@ private slots:
         QTest::newRow("lone CR ends a line") << QByteArray(defaultBytes).replace("\r\n", "\r") << defaults << QString();
         QTest::newRow("lines after the ninth are ignored") << defaultBytes + "extra\r\n\"unclosed" << defaults << QString();
         QTest::newRow("non-ASCII text") << QByteArray(defaultBytes).replace("GBP/USD", "\xC2\xA3/$") << with(0, QString::fromUtf8("\xC2\xA3/$")) << QString();
-        QTest::newRow("short file keeps what it has") << QByteArray("a\r\nb\r\nc\r\n1\r\n") << QStringList{"a", "b", "c", "1"} << QString("it holds only 4 of its 9 values");
-        QTest::newRow("empty file") << QByteArray() << QStringList{} << QString("it holds only 0 of its 9 values");
-        QTest::newRow("unclosed quote") << QByteArray("a\r\n\"b\r\n") << QStringList{"a"} << QString("the quotes around the name of leg 2 are not closed");
-        QTest::newRow("NUL byte") << QByteArray("a\r\nb\0c\r\n", 8) << QStringList{"a"} << QString("the name of leg 2 is not text");
-        QTest::newRow("NUL starting a value") << QByteArray("a\r\n\0b\r\n", 7) << QStringList{"a"} << QString("the name of leg 2 is not text");
-        QTest::newRow("NUL inside quotes") << QByteArray("a\r\n\"b\0\"\r\n", 9) << QStringList{"a"} << QString("the name of leg 2 is not text");
-        QTest::newRow("invalid UTF-8") << QByteArray("a\r\n\xFF\xFE\r\n") << QStringList{"a"} << QString("the name of leg 2 is not text");
-        QTest::newRow("UTF-8 cut short at the end of a value") << QByteArray("a\r\nb\xE4\t\r\n") << QStringList{"a"} << QString("the name of leg 2 is not text");
-        QTest::newRow("value longer than a text box holds") << QByteArray("a\r\n") + QByteArray(40'000, 'x') << QStringList{"a"} << QString("the name of leg 2 is too long");
-        QTest::newRow("value too long for a text box") << QByteArray("a\r\n") + QByteArray(200'000, 'x') << QStringList{"a"} << QString("the name of leg 2 is too long");
+        QTest::newRow("control characters are the value's own") << QByteArray(defaultBytes).replace("GBP/USD", QByteArray("\0G\x1b\x7f", 4)) << with(0, QString::fromLatin1("\0G\x1b\x7f", 4)) << QString();
+        QTest::newRow("leading byte-order mark is the value's own") << QByteArray(defaultBytes).replace("GBP/USD", "\xEF\xBB\xBFGBP") << with(0, QChar(0xFEFF) + QString("GBP")) << QString();
+        QTest::newRow("short file keeps what it has") << QByteArray("a\r\nb\r\nc\r\n1\r\n") << QStringList{"a", "b", "c", "1"} + defaults.mid(4) << QString("it holds only 4 of its 9 values");
+        QTest::newRow("empty file") << QByteArray() << defaults << QString("it holds only 0 of its 9 values");
+        QTest::newRow("unclosed quote costs its line only") << QByteArray(defaultBytes).replace("EUR/GBP", "\"EUR/GBP") << defaults << QString("the quotes around the name of leg 2 are not closed");
+        QTest::newRow("unclosed quote on the last line") << QByteArray(defaultBytes).replace("1.1831\r\n", "\"1.2") << defaults << QString("the quotes around the ask of leg 3 are not closed");
+        QTest::newRow("invalid UTF-8 costs that value only") << QByteArray(defaultBytes).replace("EUR/GBP", "\xFF\xFE").replace("0.7225", "9") << with(4, "9") << QString("the name of leg 2 is not text");
+        QTest::newRow("UTF-8 cut short at the end of a value") << QByteArray(defaultBytes).replace("EUR/GBP", "b\xE4\t") << defaults << QString("the name of leg 2 is not text");
+        QTest::newRow("value longer than a text box holds") << QByteArray(defaultBytes).replace("EUR/GBP", QByteArray(40'000, 'x')) << defaults << QString("the name of leg 2 is too long");
+        QTest::newRow("value too long to read, then two more") << QByteArray(defaultBytes).replace("EUR/GBP", QByteArray(200'000, 'x')).replace("0.7225", "9") << with(4, "9") << QString("the name of leg 2 is too long");
+        QTest::newRow("quoted value too long to read") << QByteArray(defaultBytes).replace("EUR/GBP", "\"" + QByteArray(200'000, 'x') + "\"") << defaults << QString("the name of leg 2 is too long");
+        QTest::newRow("two unreadable values") << QByteArray(defaultBytes).replace("EUR/GBP", "\xFF").replace("0.7230", "\"") << defaults << QString("the name of leg 2 is not text; the quotes around the ask of leg 2 are not closed");
+        QTest::newRow("megabytes after a closing quote") << "\"a\"" + QByteArray(5'000'000, 'x') << with(0, "a") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
+        QTest::newRow("megabytes of blanks") << "a\r\n" + QByteArray(5'000'000, ' ') << with(0, "a") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
         // clang-format on
     }
     void read_followsTheFieldRules()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QStringList, values);
-        QFETCH(QString, problem);
+        QFETCH(QString, problems);
         put(bytes);
         const SettingsRead read = readSettings(path());
         QVERIFY(read.present);
         QCOMPARE(read.values, values);
-        QCOMPARE(read.problem, problem);
+        QCOMPARE(read.problems.join("; "), problems);
     }
 
-    void read_absentUnreadableOrHuge()
+    void read_absentUnreadableOrNotAFile()
     {
         QVERIFY(QDir(m_dir.path()).mkdir("orbisk.set")); // a directory counts as no file
         SettingsRead read = readSettings(path());
-        QVERIFY(!read.present && read.values.isEmpty() && read.problem.isEmpty());
+        QVERIFY(!read.present && read.whole());
+        QVERIFY(writeSettings(path(), initialSettings())->contains("folder"));
         QVERIFY(QDir(m_dir.path()).rmdir("orbisk.set"));
+
+        // A FIFO blocks whoever opens it until a writer comes: it is answered, not opened.
+        QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+        read = readSettings(path());
+        QVERIFY(read.present);
+        QCOMPARE(read.problems, QStringList{"it is a FIFO, socket or device, not a settings file"});
+        QCOMPARE(writeSettings(path(), initialSettings()), read.problems.first());
+        QVERIFY(QFileInfo(path()).isFile() == false && QFile::remove(path()));
 
         put(defaultBytes);
         setMode(path(), 0);
         read = readSettings(path());
-        QVERIFY(read.present && read.values.isEmpty());
-        QVERIFY2(read.problem.contains("Permission denied"), qPrintable(read.problem));
-
+        QVERIFY(read.present && read.values == initialSettings());
+        QCOMPARE(read.problems, QStringList{"it cannot be opened (Permission denied)"});
         setMode(path(), 0600);
-        QVERIFY(QFile(path()).resize(qint64(1) << 30)); // a sparse gigabyte after the nine values
-        QCOMPARE(readSettings(path()).values, initialSettings());
-        QVERIFY(QFile(path()).resize(0) && QFile(path()).resize(qint64(1) << 30)); // and without any line end
-        read = readSettings(path());
-        QVERIFY(read.values.isEmpty() && !read.problem.isEmpty());
     }
 
     void read_errorPartWay_keepsWhatWasRead()
     {
-        FailingDevice device("GBP/USD\r\nEUR/GBP\r\nEUR");
+        FailingDevice device("GBP/USD\r\nX\r\nEUR");
         const SettingsRead read = readSettings(device);
-        QCOMPARE(read.values, (QStringList{"GBP/USD", "EUR/GBP"}));
-        QCOMPARE(read.problem, QStringLiteral("it cannot be read (Input/output error)"));
+        QCOMPARE(read.values, with(1, "X"));
+        QCOMPARE(read.problems, QStringList{"it cannot be read (Input/output error)"});
     }
 
-    void location_followsWhetherTheProgramFolderCanBeWritten()
+    void location_followsHowTheProgramIsInstalled_data()
     {
-        const QString program = m_dir.filePath("bin"), config = m_dir.filePath("config");
-        QVERIFY(QDir().mkpath(program));
-        SettingsLocation location = settingsLocation(program, config);
-        QCOMPARE(location.readPath(), program + "/orbisk.set"); // a portable copy: as always
-        QCOMPARE(location.writePath(), program + "/orbisk.set");
+        QTest::addColumn<bool>("installed");
+        QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QStringList>("readPaths");
+        QTest::addColumn<QString>("writePath");
+        // clang-format off
+        QTest::newRow("portable copy: next to the program") << false << true << QStringList{"bin/orbisk.set"} << "bin/orbisk.set";
+        QTest::newRow("portable copy in a read-only folder: the user's file") << false << false << QStringList{"home/orbisk/orbisk.set", "bin/orbisk.set"} << "home/orbisk/orbisk.set";
+        QTest::newRow("installed, even with a writable folder: the user's file") << true << true << QStringList{"home/orbisk/orbisk.set", "etc/orbisk/orbisk.set", "xdg/orbisk/orbisk.set", "bin/orbisk.set"} << "home/orbisk/orbisk.set";
+        // clang-format on
+    }
+    void location_followsHowTheProgramIsInstalled()
+    {
+        QFETCH(bool, installed);
+        QFETCH(bool, folderWritable);
+        QFETCH(QStringList, readPaths);
+        QFETCH(QString, writePath);
+        const QTemporaryDir scratch;
+        const QDir dir(scratch.path());
+        QVERIFY(dir.mkpath("bin"));
+        setMode(dir.filePath("bin"), folderWritable ? 0755 : 0555);
+        const SettingsLocation location = settingsLocation({dir.filePath("bin"),
+                                                            installed,
+                                                            dir.filePath("home"),
+                                                            {dir.filePath("etc"), dir.filePath("xdg")}});
+        setMode(dir.filePath("bin"), 0755);
+        QCOMPARE(QStringList(location.readPaths).replaceInStrings(dir.path() + '/', ""), readPaths);
+        QCOMPARE(QString(location.writePath).remove(dir.path() + '/'), writePath);
 
-        setMode(program, 0555); // an installed copy
-        location = settingsLocation(program, config);
-        QCOMPARE(location.readPath(), program + "/orbisk.set");     // an administrator's defaults
-        const auto error = saveSettings(location, with(0, "mine")); // creates the user's folder
-        QVERIFY2(!error, qPrintable(error.value_or("")));
-        QCOMPARE(location.readPath(), config + "/orbisk/orbisk.set");
+        // Read: the first that is present; saving creates the user's folder.
+        QCOMPARE(location.readPath(), location.writePath);
+        QVERIFY(QFile(location.readPaths.last()).open(QIODevice::WriteOnly));
+        QCOMPARE(location.readPath(), location.readPaths.last());
+        QVERIFY(!saveSettings(location, with(0, "mine")));
+        QCOMPARE(location.readPath(), location.writePath);
         QCOMPARE(readSettings(location.readPath()).values, with(0, "mine"));
-        QVERIFY(!QFile::exists(program + "/orbisk.set"));
-        setMode(program, 0755);
     }
 
-    void save_removesOnlyStaleTemporaryFiles()
+    void location_ignoresRelativeConfigFolders()
+    {
+        qputenv("XDG_CONFIG_HOME", "relative/config");
+        qputenv("XDG_CONFIG_DIRS", "relative:/etc/admin");
+        const SettingsPlaces places = currentSettingsPlaces();
+        QCOMPARE(places.userConfigFolder, QDir::homePath() + "/.config");
+        QCOMPARE(places.systemConfigFolders, QStringList{"/etc/admin"});
+        QVERIFY(!places.installed); // the test runs from the build tree
+        qputenv("XDG_CONFIG_HOME", "/abs/config");
+        qunsetenv("XDG_CONFIG_DIRS");
+        QCOMPARE(currentSettingsPlaces().userConfigFolder, QStringLiteral("/abs/config"));
+        QCOMPARE(currentSettingsPlaces().systemConfigFolders, QStringList{"/etc/xdg"});
+    }
+
+    void save_removesOnlyItsOwnStaleTemporaryFiles()
     {
         const QDir dir(m_dir.path());
-        const QDateTime old = QDateTime::currentDateTime().addSecs(-120);
-        const QStringList stale = {"orbisk.set.aB3xY9", "orbisk.set.000000"};
-        const QStringList kept = {"orbisk.set.fresh1", "orbisk.set.abcdefg", "orbisk.set.bak",
-                                  "other.set.aB3xY9"};
+        const QDateTime old = QDateTime::currentDateTime().addDays(-1);
+        const QStringList stale = {".orbisk.set.saving-aB3xY9", ".orbisk.set.saving-000000"};
+        const QStringList kept = {".orbisk.set.saving-fresh1",  "orbisk.set.backup",
+                                  "orbisk.set.2024Q1",          "orbisk.set.aB3xY9",
+                                  ".orbisk.set.saving-abcdefg", ".other.set.saving-aB3xY9"};
         for (const QString &name : stale + kept) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            if (name != "orbisk.set.fresh1")
+            if (name != ".orbisk.set.saving-fresh1")
                 QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
         }
         QVERIFY(!writeSettings(path(), initialSettings()));
-        QStringList left = dir.entryList(QDir::Files);
+        QStringList left = dir.entryList(QDir::Files | QDir::Hidden);
         QStringList expected = kept + QStringList{"orbisk.set"};
         left.sort();
         expected.sort();
         QCOMPARE(left, expected);
         for (const QString &name : kept)
             QFile::remove(dir.filePath(name));
+    }
+
+    void keepCopy_keepsTheBytesOnceAndOverwritesNothing()
+    {
+        const QByteArray unread = QByteArray(defaultBytes).replace("EUR/GBP", "\xFF");
+        put(unread);
+        QFile mine(path() + ".unread"); // the user's own file of that name
+        QVERIFY(mine.open(QIODevice::WriteOnly) && mine.write("mine") == 4);
+        mine.close();
+        const KeptCopy kept = keepCopy(path());
+        QCOMPARE(kept.path, path() + ".unread-2");
+        QCOMPARE(keepCopy(path()).path, kept.path); // again: the same copy
+        QVERIFY(!writeSettings(path(), initialSettings()));
+        QFile copy(kept.path);
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), unread);
+        QVERIFY(mine.open(QIODevice::ReadOnly));
+        QCOMPARE(mine.readAll(), QByteArray("mine"));
+        QVERIFY(mine.remove() && copy.remove());
     }
 
     void roundTrip_keepsAwkwardValues_data()
@@ -220,6 +281,10 @@ private slots:
         QTest::newRow("inner quote") << "a\"b" << QByteArray("a\"b\r\n");
         QTest::newRow("line break") << "a\nb" << QByteArray("\"a\nb\"\r\n");
         QTest::newRow("non-ASCII") << QString::fromUtf8("\xE2\x82\xAC/\xC2\xA5") << QByteArray("\xE2\x82\xAC/\xC2\xA5\r\n");
+        QTest::newRow("ESC, BS, VT, FF, DEL") << QString::fromLatin1("a\x1b\b\v\f\x7f") << QByteArray("a\x1b\b\v\f\x7f\r\n");
+        QTest::newRow("NUL first") << QString(QChar(0)) + "x" << QByteArray("\0x\r\n", 4);
+        QTest::newRow("NEL") << QString::fromUtf8("a\xC2\x85") << QByteArray("a\xC2\x85\r\n");
+        QTest::newRow("leading U+FEFF") << QChar(0xFEFF) + QString("x") << QByteArray("\xEF\xBB\xBFx\r\n");
         // clang-format on
     }
     void roundTrip_keepsAwkwardValues()
@@ -242,15 +307,12 @@ private slots:
         }
     }
 
-    void write_readOnlyDirectory_rewritesInPlaceOrFailsWhole()
+    void write_folderRefusingNewFiles_failsAndLeavesTheFile()
     {
-        put("old");
-        setMode(m_dir.path(), 0500);
-        QCOMPARE(writeSettings(path(), initialSettings()), std::nullopt);
-        QCOMPARE(contents(), defaultBytes);
-        setMode(path(), 0400);
+        put(defaultBytes);
+        setMode(m_dir.path(), 0500); // the file itself stays writable
         const auto error = writeSettings(path(), with(0, "new"));
-        QVERIFY2(error && error->contains("Permission denied"), qPrintable(error.value_or("")));
+        QCOMPARE(error, QStringLiteral("its folder does not let a new file be made (Permission denied)"));
         QCOMPARE(contents(), defaultBytes);
     }
 
@@ -269,7 +331,8 @@ private slots:
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &old), 0);
         QVERIFY2(error && error->contains("File too large"), qPrintable(error.value_or("")));
         QCOMPARE(contents(), defaultBytes);
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files), QStringList{"orbisk.set"}); // no debris
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{"orbisk.set"}); // no debris
     }
 
     void write_killedWhileSaving_leavesOldOrNewWhole()
@@ -289,6 +352,16 @@ private slots:
             const QByteArray now = contents();
             QVERIFY2(now == defaultBytes || now == second, now.constData());
         }
+        // What the kills left behind goes with the next save once it is a minute old.
+        const QDir dir(m_dir.path());
+        for (const QString &name : dir.entryList({".orbisk.set.saving-*"}, QDir::Files | QDir::Hidden)) {
+            QFile leftover(dir.filePath(name));
+            QVERIFY(leftover.open(QIODevice::ReadWrite));
+            QVERIFY(leftover.setFileTime(QDateTime::currentDateTime().addSecs(-61),
+                                         QFileDevice::FileModificationTime));
+        }
+        QVERIFY(!writeSettings(path(), initialSettings()));
+        QCOMPARE(dir.entryList(QDir::Files | QDir::Hidden), QStringList{"orbisk.set"});
     }
 };
 

@@ -1,0 +1,40 @@
+// Where the settings file lies.
+//
+// A copy that is not installed (the build tree, a portable folder) keeps "orbisk.set" next to
+// the executable, or the user's file where that folder cannot be written. An installed copy
+// (the executable in a bin folder whose share folder holds the program's desktop entry) writes
+// only the user's file, whoever runs it; when the user has none it reads the administrator's
+// defaults, then a file an earlier release may have left next to the program.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace orbisk {
+
+struct SettingsPlaces {
+    QString programFolder;
+    bool installed = false;
+    QString userConfigFolder;        // $XDG_CONFIG_HOME: where the user's file goes
+    QStringList systemConfigFolders; // $XDG_CONFIG_DIRS: administrators' defaults, most important first
+};
+
+// The places for the running executable and the user who runs it. A relative or empty
+// $XDG_CONFIG_HOME or $XDG_CONFIG_DIRS entry is ignored, as the XDG rules say.
+SettingsPlaces currentSettingsPlaces();
+
+struct SettingsLocation {
+    QStringList readPaths; // in order of preference; the first present one is read
+    QString writePath;     // the file saves go to
+
+    // The file to read now: the first that is present (exists and is not a folder), or the
+    // file saves go to when none is.
+    [[nodiscard]] QString readPath() const;
+};
+
+SettingsLocation settingsLocation(const SettingsPlaces &places);
+
+// The location for the running executable.
+SettingsLocation settingsLocation();
+
+} // namespace orbisk
