@@ -27,6 +27,26 @@ double pointSizeOf(const QFont &font, const QWidget *window)
     return font.pixelSize() * 72.0 / window->logicalDpiY();
 }
 
+// The largest half-point size, from the font's own down to the floor, at which every text fits
+// its control. Each size measured loads a font of its own, which is slow: each try scales by the
+// worst overflow, rounded down to half points, so more than one try is rare.
+double fittingSize(QFont font, double size, double floor, const std::vector<ShownText> &texts)
+{
+    for (;;) {
+        font.setPointSizeF(size);
+        double worst = 1.0;
+        for (const ShownText &shown : texts) {
+            const int room = textRoom(shown.control);
+            const int width = widthOf(font, shown.text);
+            if (width > room)
+                worst = std::min(worst, static_cast<double>(room) / width);
+        }
+        if (worst >= 1.0 || size <= floor)
+            return size;
+        size = std::max(floor, std::floor(2.0 * size * worst) / 2.0);
+    }
+}
+
 } // namespace
 
 int textRoom(const QWidget *control)
@@ -54,14 +74,21 @@ QString shownText(const QWidget *control)
     return {};
 }
 
-LayoutFont::LayoutFont(QWidget *window, std::vector<ShownText> samples)
-    : QObject(window)
-    , m_window(window)
-    , m_samples(std::move(samples))
+LayoutFont::LayoutFont(QWidget *window)
+    : m_window(window)
 {
+}
+
+void LayoutFont::start(std::vector<ShownText> samples, std::vector<QLineEdit *> figures)
+{
+    m_samples = std::move(samples);
+    m_figures = std::move(figures);
     // The application hears of every change of its font, whoever makes it: a platform theme
-    // after start-up, the desktop's settings, the program itself.
+    // after start-up, the desktop's settings, the program itself. The window does not: Qt tells
+    // only widgets without a font of their own, and the fitted window has one.
     QCoreApplication::instance()->installEventFilter(this);
+    for (QLineEdit *figure : m_figures)
+        connect(figure, &QLineEdit::textChanged, this, [this, figure] { fitFigure(figure); });
     fit();
 }
 
@@ -71,35 +98,38 @@ void LayoutFont::fit()
     for (const QWidget *control : m_window->findChildren<QWidget *>()) {
         // Controls the layout puts past their frame's edge show nothing.
         const bool shown = control->parentWidget()->rect().contains(control->geometry());
-        if (shown && !shownText(control).isEmpty())
+        const bool figure = std::find(m_figures.begin(), m_figures.end(), control) != m_figures.end();
+        if (shown && !figure && !shownText(control).isEmpty())
             texts.push_back({control, shownText(control)});
     }
-
     QFont font = QApplication::font();
-    double size = std::min(pointSizeOf(font, m_window), largestLayoutPointSize);
-    font.setPointSizeF(size);
-    // Each size measured loads a font of its own, which is slow: each try scales by the worst
-    // overflow, rounded down to half points, so more than one try is rare.
-    for (;;) {
-        double worst = 1.0;
-        for (const ShownText &shown : texts) {
-            const int room = textRoom(shown.control);
-            const int width = widthOf(font, shown.text);
-            if (width > room)
-                worst = std::min(worst, static_cast<double>(room) / width);
-        }
-        if (worst >= 1.0 || size <= smallestLayoutPointSize)
-            break;
-        size = std::max(smallestLayoutPointSize, std::floor(2.0 * size * worst) / 2.0);
-        font.setPointSizeF(size);
-    }
+    const double size = std::min(pointSizeOf(font, m_window), largestLayoutPointSize);
+    font.setPointSizeF(fittingSize(font, size, smallestLayoutPointSize, texts));
     m_window->setFont(font);
+    for (QLineEdit *figure : m_figures)
+        fitFigure(figure);
+}
+
+void LayoutFont::fitFigure(QLineEdit *figure) const
+{
+    const QFont &windowFont = m_window->font();
+    const double size = pointSizeOf(windowFont, m_window);
+    const double fitted = fittingSize(windowFont, size, smallestFigurePointSize, {{figure, figure->text()}});
+    QFont own; // only the size is the figure's own; family and the rest follow the window
+    if (fitted < size)
+        own.setPointSizeF(fitted);
+    figure->setFont(own);
+    if (!figure->hasFocus())
+        figure->setCursorPosition(0);
 }
 
 bool LayoutFont::eventFilter(QObject *watched, QEvent *event)
 {
     if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationFontChange)
         fit();
+    else if (event->type() == QEvent::FocusOut &&
+             std::find(m_figures.begin(), m_figures.end(), watched) != m_figures.end())
+        static_cast<QLineEdit *>(watched)->setCursorPosition(0);
     return QObject::eventFilter(watched, event);
 }
 

@@ -6,6 +6,11 @@
 // at most 8) at which all of its texts fit, and fits again whenever the application font
 // changes. Below 6 points text is no longer readable: the font stays at 6 points and the
 // longest texts are cut off.
+//
+// Figures are different: a figure cut off reads as another number. A text box that must show
+// every text of its own whole draws a text too wide for it in a smaller font of its own, and
+// returns to the window's font when its text fits again; when even that cannot hold it, the
+// box shows the text's beginning whenever it does not have the focus.
 #pragma once
 
 #include <QObject>
@@ -13,12 +18,14 @@
 
 #include <vector>
 
+class QLineEdit;
 class QWidget;
 
 namespace orbisk {
 
 constexpr double largestLayoutPointSize = 8.0;
 constexpr double smallestLayoutPointSize = 6.0;
+constexpr double smallestFigurePointSize = 3.0;
 
 // A text a layout must show whole, and the control that shows it.
 struct ShownText {
@@ -32,21 +39,26 @@ int textRoom(const QWidget *control);
 // The text a control shows now: a frame's caption, a label's, a button's, a text box's text.
 QString shownText(const QWidget *control);
 
-// Fits the window's font at once, and again on every change of the application font. The
-// texts to fit are those the window's visible controls show when it is fitted, and the given
-// samples of texts it shows later (measures, leg names).
 class LayoutFont final : public QObject {
 public:
-    LayoutFont(QWidget *window, std::vector<ShownText> samples);
+    explicit LayoutFont(QWidget *window);
 
-    void fit();
+    // Fits the window's font at once, and again on every change of the application font. The
+    // texts to fit are those the window's visible controls show when it is fitted, and the given
+    // samples of texts it shows later (measures, leg names). The figures' own texts are not
+    // among them: each figure box fits its text by itself.
+    void start(std::vector<ShownText> samples, std::vector<QLineEdit *> figures = {});
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void fit();
+    void fitFigure(QLineEdit *figure) const;
+
     QWidget *m_window;
     std::vector<ShownText> m_samples;
+    std::vector<QLineEdit *> m_figures;
 };
 
 } // namespace orbisk

@@ -15,6 +15,7 @@ namespace orbisk {
 SettingsDialog::SettingsDialog(const SettingsLocation &location)
     : QWidget(nullptr, Qt::Window)
     , m_location(location)
+    , m_layoutFont(this)
 {
     setObjectName(QStringLiteral("frmSetting"));
     setWindowTitle(QStringLiteral("Settings"));
@@ -66,7 +67,7 @@ SettingsDialog::SettingsDialog(const SettingsLocation &location)
                     u' ' + tr("Closing the Settings window will not save over it: %1.").arg(kept.error);
         }
     }
-    new LayoutFont(this, {});
+    m_layoutFont.start({});
 }
 
 SettingsRecord SettingsDialog::record() const

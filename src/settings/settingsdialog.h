@@ -2,6 +2,7 @@
 // built and writes when the user closes it.
 #pragma once
 
+#include "forms/layoutfont.h"
 #include "settings/settingsfile.h"
 #include "settings/settingslayout.h"
 
@@ -37,6 +38,7 @@ private:
     QString m_loadProblem;
     bool m_keepBeforeSaving = false; // the file was not read whole: keep its bytes before replacing it
     bool m_closeWithoutSaving = false;
+    LayoutFont m_layoutFont;
 };
 
 } // namespace orbisk

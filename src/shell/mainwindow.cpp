@@ -69,6 +69,7 @@ MainWindow::MainWindow(const QString &decimalSeparator, const SettingsLocation &
     : QMainWindow(parent)
     , m_separator(decimalSeparator.toStdString())
     , m_settingsLocation(settings)
+    , m_layoutFont(this)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Orbisk"));
@@ -100,7 +101,10 @@ MainWindow::MainWindow(const QString &decimalSeparator, const SettingsLocation &
     // The widest text the window shows later, beyond those it shows now: a measure with a sign
     // and seven digits.
     const QString widestMeasure = QStringLiteral("-28.00941");
-    new LayoutFont(this, {{m_controls.buySide, widestMeasure}, {m_controls.sellSide, widestMeasure}});
+    std::vector<QLineEdit *> figures = {m_controls.buySide, m_controls.sellSide};
+    for (const MainControls::Leg &leg : m_controls.legs)
+        figures.insert(figures.end(), {leg.bid, leg.ask});
+    m_layoutFont.start({{m_controls.buySide, widestMeasure}, {m_controls.sellSide, widestMeasure}}, figures);
 
     // The window is its menu bar over the fixed client area, whatever the fonts make the menu
     // bar's height; the client area sits at a fixed place on the screen.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "engine/indicator.h"
+#include "forms/layoutfont.h"
 #include "settings/settingsfile.h"
 #include "shell/mainlayout.h"
 #include "shell/widgetboard.h"
@@ -50,6 +51,7 @@ private:
     // The one settings dialog while it exists; it deletes itself when the user closes it.
     QPointer<SettingsDialog> m_settings;
     QString m_startupProblem; // told once the window is on screen
+    LayoutFont m_layoutFont;
 };
 
 } // namespace orbisk

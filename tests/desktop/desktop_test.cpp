@@ -153,6 +153,22 @@ private slots:
         checkEveryText();
     }
 
+    void hugeFigures_areShownWholeInTheirOwnFont()
+    {
+        const auto edit = [this](const char *name) { return m_window->findChild<QLineEdit *>(name); };
+        edit("txtBid3")->setText(QStringLiteral("11826"));
+        edit("txtAsk3")->setText(QStringLiteral("11826.0005"));
+        QTest::mouseClick(m_window->findChild<QPushButton *>(QStringLiteral("btnRateUp1")), Qt::LeftButton);
+        QCOMPARE(edit("txtBidCross1")->text() + ' ' + edit("txtAskCross1")->text(),
+                 QStringLiteral("1.182482E+08 -1.182482E+08"));
+        checkEveryText();
+        edit("txtBidCross1")->setText(QStringLiteral("-3.402823E+38"));
+        checkEveryText();
+        QVERIFY(edit("txtBidCross1")->font().pointSizeF() < m_window->font().pointSizeF());
+        edit("txtBidCross1")->setText(QStringLiteral("-28.00941")); // fits again: the window's font
+        QCOMPARE(edit("txtBidCross1")->font(), m_window->font());
+    }
+
     void aLateFont_isFittedInBothWindows_data()
     {
         QTest::addColumn<QString>("family");

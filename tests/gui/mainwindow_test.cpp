@@ -245,6 +245,15 @@ private slots:
         QCOMPARE(texts(board), (QStringList{"1.6363", "1.6368", "", ""}));
     }
 
+    void longFigure_showsItsBeginningOutOfFocus()
+    {
+        const QString quote = "1." + QString(40, '9');
+        retype("txtAsk1", quote);
+        QTest::keyClick(find("txtAsk1"), Qt::Key_Tab);
+        QCOMPARE(find<QLineEdit>("txtAsk1")->cursorPosition(), 0);
+        QCOMPARE(text("txtAsk1"), quote); // what is copied and read out stays the figure
+    }
+
     void commaSeparator_readsBothAndWritesComma()
     {
         openWindow({}, QStringLiteral(","));
