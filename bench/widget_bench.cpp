@@ -14,8 +14,8 @@ namespace {
 void rateButtonClick(benchmark::State &state)
 {
     QTemporaryDir dir;
-    orbisk::MainWindow window(QStringLiteral("."),
-                              orbisk::SettingsLocation{dir.filePath(QStringLiteral("orbisk.set"))});
+    const QString settings = dir.filePath(QStringLiteral("orbisk.set"));
+    orbisk::MainWindow window(QStringLiteral("."), orbisk::SettingsLocation{{settings}, settings});
     window.show();
     QPushButton *buttons[] = {window.findChild<QPushButton *>(QStringLiteral("btnRateUp1")),
                               window.findChild<QPushButton *>(QStringLiteral("btnRateDown1"))};
