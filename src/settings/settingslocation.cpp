@@ -1,6 +1,5 @@
 #include "settings/settingslocation.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 
@@ -29,7 +28,8 @@ bool canWrite(const QString &folder)
 SettingsPlaces currentSettingsPlaces()
 {
     SettingsPlaces places;
-    places.programFolder = QCoreApplication::applicationDirPath();
+    // Known before the application object exists, for --help.
+    places.programFolder = QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath();
     places.installed =
         QFileInfo(places.programFolder + QStringLiteral("/../share/applications/orbisk.desktop")).isFile();
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");

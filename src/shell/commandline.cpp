@@ -2,18 +2,42 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 
 namespace orbisk {
 namespace {
+
+const QString program = QStringLiteral("orbisk");
 
 class CommandLine {
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 
 public:
-    static std::optional<CommandLineAnswer> read(const QStringList &arguments);
+    static QString usage(const QString &settingsFile)
+    {
+        return tr("Usage: %1 [options]\n"
+                  "Watches three currency-pair quotes for a triangular-arbitrage opportunity.\n\n"
+                  "Options:\n"
+                  "  -h, --help  Shows this help and exits.\n"
+                  "  --version   Shows the version and exits.\n\n"
+                  "Qt's own options, such as -platform, -style and, on X11, -geometry, are\n"
+                  "accepted too. Settings are saved in %2.\n")
+            .arg(program, QDir::toNativeSeparators(settingsFile));
+    }
+    static QString wrong(const QString &what)
+    {
+        return tr("%1: %2\nTry '%1 --help' for more information.\n").arg(program, what);
+    }
+    static QString unknownOption(const QString &option) { return tr("Unknown option '%1'.").arg(option); }
+    static QString unexpected(const QString &argument)
+    {
+        return tr("unexpected argument '%1'").arg(argument);
+    }
 };
 
-std::optional<CommandLineAnswer> CommandLine::read(const QStringList &arguments)
+} // namespace
+
+std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments, const QString &settingsFile)
 {
     QCommandLineParser parser;
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -21,48 +45,21 @@ std::optional<CommandLineAnswer> CommandLine::read(const QStringList &arguments)
     const QCommandLineOption version(QStringLiteral("version"));
     parser.addOption(help);
     parser.addOption(version);
-
-    // QApplication takes these from the command line itself; the usage leaves them out.
-    for (const char *name :
-         {"platform", "platformpluginpath", "platformtheme", "plugin", "qwindowgeometry", "qwindowicon",
-          "qwindowtitle", "style", "stylesheet", "display", "session", "qmljsdebugger"})
-        parser.addOption(QCommandLineOption(QString::fromLatin1(name), {}, QStringLiteral("value")));
-    for (const char *name : {"reverse", "widgetcount", "nograb", "dograb", "sync"})
-        parser.addOption(QCommandLineOption(QString::fromLatin1(name)));
-
-    const QString program = QStringLiteral("orbisk");
-    if (!parser.parse(arguments)) {
-        return CommandLineAnswer{
-            2, tr("%1: %2\nTry '%1 --help' for more information.\n").arg(program, parser.errorText())};
-    }
-    if (!parser.positionalArguments().isEmpty()) {
-        return CommandLineAnswer{2,
-                                 tr("%1: unexpected argument '%2'\nTry '%1 --help' for more information.\n")
-                                     .arg(program, parser.positionalArguments().first())};
-    }
-    if (parser.isSet(help)) {
-        return CommandLineAnswer{
-            0, tr("Usage: %1 [options]\n"
-                  "Watches three currency-pair quotes for a triangular-arbitrage opportunity.\n\n"
-                  "Options:\n"
-                  "  -h, --help  Shows this help and exits.\n"
-                  "  --version   Shows the version and exits.\n\n"
-                  "Qt's own options, such as -platform and -style, are accepted too.\n"
-                  "The settings file is orbisk.set next to the program or, where that folder\n"
-                  "cannot be written, ~/.config/orbisk/orbisk.set.\n")
-                   .arg(program)};
-    }
-    if (parser.isSet(version)) {
+    parser.parse(arguments); // options it does not know may be Qt's: they are judged after Qt
+    if (parser.isSet(help))
+        return CommandLineAnswer{0, CommandLine::usage(settingsFile)};
+    if (parser.isSet(version))
         return CommandLineAnswer{0, QStringLiteral("Orbisk %1\n").arg(QStringLiteral(ORBISK_VERSION))};
-    }
     return std::nullopt;
 }
 
-} // namespace
-
-std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments)
+std::optional<CommandLineAnswer> readLeftoverArguments(const QStringList &arguments)
 {
-    return CommandLine::read(arguments);
+    if (arguments.size() < 2)
+        return std::nullopt;
+    const QString &first = arguments[1];
+    return CommandLineAnswer{2, CommandLine::wrong(first.startsWith(u'-') ? CommandLine::unknownOption(first)
+                                                                          : CommandLine::unexpected(first))};
 }
 
 } // namespace orbisk

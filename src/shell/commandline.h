@@ -1,4 +1,4 @@
-// The command line: --help, --version, and Qt's own options.
+// The command line: --help and --version, and Qt's own options.
 #pragma once
 
 #include <QString>
@@ -15,8 +15,13 @@ struct CommandLineAnswer {
 };
 
 // Reads the arguments (the program's name first) before any window exists, so that --help and
-// --version work without a display. Returns nothing when the program should start. Qt's own
-// options (-platform, -style, ...) are left to Qt.
-std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments);
+// --version work without a display. The usage names settingsFile, where settings are saved.
+// Returns nothing when the program should start; every other argument is Qt's to take.
+std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments, const QString &settingsFile);
+
+// What is left of the arguments once Qt has taken out its own options (X11's -geometry, -title
+// and -name among them, where X11 is the platform), the program's name first: anything left is
+// an error.
+std::optional<CommandLineAnswer> readLeftoverArguments(const QStringList &arguments);
 
 } // namespace orbisk

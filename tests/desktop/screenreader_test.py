@@ -48,7 +48,8 @@ def main():
     folder = tempfile.mkdtemp()  # no settings file: the built-in legs
     program = shutil.copy(sys.argv[1], folder)
     env = dict(os.environ, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
-    orbisk = subprocess.Popen([program], env=env)
+    # X11's own options go to Qt: -name sets the window's class.
+    orbisk = subprocess.Popen([program, "-name", "orbisk-x11", "-geometry", "+40+40"], env=env)
     try:
         app = wait_for("the program on the accessibility bus", application)
         action = wait_for("the indicator named 'Action: Wait'", lambda: named(app, "Action: Wait"))
@@ -66,6 +67,9 @@ def main():
         for size in (16, 32, 48):
             if f"Icon ({size} x {size})" not in icon:
                 sys.exit(f"FAIL: the window has no {size} x {size} icon")
+        wm_class = subprocess.run(["xprop", "-name", "Orbisk", "WM_CLASS"], capture_output=True, text=True).stdout
+        if "orbisk-x11" not in wm_class:
+            sys.exit(f"FAIL: -name did not reach Qt: {wm_class}")
         print("1 passed, 0 failed")
     finally:
         orbisk.kill()

@@ -1,5 +1,8 @@
 #include "shell/commandline.h"
+#include "shell/nodisplay.h"
 
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace orbisk;
@@ -11,30 +14,73 @@ private slots:
     void arguments_startOrEndWithAStatus_data()
     {
         QTest::addColumn<QStringList>("arguments");
-        QTest::addColumn<int>("status");   // -1: the program starts
-        QTest::addColumn<QString>("text"); // how the answer begins
+        QTest::addColumn<bool>("qtTookSome"); // the arguments are what Qt left
+        QTest::addColumn<int>("status");      // -1: the program starts
+        QTest::addColumn<QString>("text");    // how the answer begins
         // clang-format off
-        QTest::newRow("none: starts") << QStringList{} << -1 << "";
-        QTest::newRow("--help") << QStringList{"--help"} << 0 << "Usage: orbisk [options]\n";
-        QTest::newRow("-h") << QStringList{"-h"} << 0 << "Usage: orbisk [options]\n";
-        QTest::newRow("--version") << QStringList{"--version"} << 0 << "Orbisk 1.0\n";
-        QTest::newRow("Qt's -platform with its value") << QStringList{"-platform", "offscreen"} << -1 << "";
-        QTest::newRow("Qt's -style=") << QStringList{"-style=fusion"} << -1 << "";
-        QTest::newRow("Qt's -reverse") << QStringList{"-reverse"} << -1 << "";
-        QTest::newRow("unknown option") << QStringList{"--bogus"} << 2 << "orbisk: Unknown option 'bogus'.\nTry 'orbisk --help'";
-        QTest::newRow("stray argument") << QStringList{"quotes.txt"} << 2 << "orbisk: unexpected argument 'quotes.txt'\n";
+        QTest::newRow("none: starts") << QStringList{} << false << -1 << "";
+        QTest::newRow("--help names the settings file") << QStringList{"--bogus", "--help"} << false << 0 << "Usage: orbisk [options]\n";
+        QTest::newRow("-h") << QStringList{"-h"} << false << 0 << "Usage: orbisk [options]\n";
+        QTest::newRow("--version") << QStringList{"--version"} << false << 0 << "Orbisk 1.0\n";
+        QTest::newRow("anything else waits for Qt") << QStringList{"-geometry", "300x200+10+10", "--bogus"} << false << -1 << "";
+        QTest::newRow("nothing Qt left: starts") << QStringList{} << true << -1 << "";
+        QTest::newRow("unknown option, as typed") << QStringList{"--bogus"} << true << 2 << "orbisk: Unknown option '--bogus'.\nTry 'orbisk --help'";
+        QTest::newRow("stray argument") << QStringList{"quotes.txt"} << true << 2 << "orbisk: unexpected argument 'quotes.txt'\n";
         // clang-format on
     }
     void arguments_startOrEndWithAStatus()
     {
         QFETCH(QStringList, arguments);
+        QFETCH(bool, qtTookSome);
         QFETCH(int, status);
         QFETCH(QString, text);
-        const auto answer = readCommandLine(QStringList{"orbisk"} + arguments);
+        arguments.prepend("orbisk");
+        const auto answer = qtTookSome ? readLeftoverArguments(arguments)
+                                       : readCommandLine(arguments, "/home/u/.config/orbisk/orbisk.set");
         QCOMPARE(answer ? answer->status : -1, status);
         QVERIFY2(!answer || answer->text.startsWith(text), qPrintable(answer ? answer->text : QString()));
+        if (arguments.contains("--help"))
+            QVERIFY(answer->text.contains("Settings are saved in /home/u/.config/orbisk/orbisk.set."));
+    }
+
+    void program_withoutADisplay_saysSoInOneLine_data()
+    {
+        QTest::addColumn<QString>("display");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        // clang-format off
+        QTest::newRow("no display set") << QString() << QStringList{} << 1 << noDisplayText({}, {});
+        QTest::newRow("a display nobody serves") << ":1999" << QStringList{} << 1 << noDisplayText(":1999", {});
+        QTest::newRow("--version needs none") << QString() << QStringList{"--version"} << 0 << "Orbisk 1.0\n";
+        QTest::newRow("unknown option after Qt's") << QString() << QStringList{"-platform", "offscreen", "--bogus"} << 2 << "orbisk: Unknown option '--bogus'.\n";
+        // clang-format on
+    }
+    void program_withoutADisplay_saysSoInOneLine()
+    {
+        QFETCH(QString, display);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, output);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+            environment.remove(name);
+        const QTemporaryDir runtime;
+        environment.insert("XDG_RUNTIME_DIR", runtime.path());
+        if (!display.isEmpty())
+            environment.insert("DISPLAY", display);
+        program.setProcessEnvironment(environment);
+        program.start(ORBISK_PROGRAM, arguments);
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit); // no abort, no core
+        QCOMPARE(program.exitCode(), status);
+        const QString said =
+            QString::fromLocal8Bit(program.readAllStandardError() + program.readAllStandardOutput());
+        QVERIFY2(said.startsWith(output) && said.count('\n') == output.count('\n') + (status == 2 ? 1 : 0),
+                 qPrintable(said));
     }
 };
 
-QTEST_APPLESS_MAIN(CommandLineTest)
+QTEST_GUILESS_MAIN(CommandLineTest)
 #include "commandline_test.moc"
