@@ -1,6 +1,13 @@
 # Sourced by the scripts: installs the Debian packages they need when any is missing.
 # As root it runs apt-get itself; otherwise it prints the command to run and stops.
 
+# Root building in a tree another user owns would leave files that user can no longer replace.
+if [ "$(id -u)" -eq 0 ] && [ "$(stat -c %u .)" -ne 0 ]; then
+    echo "This tree belongs to $(stat -c %U .): run this command as that user. Install the packages as root first;" >&2
+    echo "README.md gives the apt-get command." >&2
+    exit 1
+fi
+
 require_packages() {
     local missing=() package
     for package in "$@"; do
