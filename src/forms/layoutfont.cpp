@@ -83,12 +83,13 @@ void LayoutFont::start(std::vector<ShownText> samples, std::vector<QLineEdit *> 
 {
     m_samples = std::move(samples);
     m_figures = std::move(figures);
-    // The application hears of every change of its font, whoever makes it: a platform theme
-    // after start-up, the desktop's settings, the program itself. The window does not: Qt tells
-    // only widgets without a font of their own, and the fitted window has one.
-    QCoreApplication::instance()->installEventFilter(this);
-    for (QLineEdit *figure : m_figures)
+    // Qt tells every window of each change of the application font, whoever makes it: a
+    // platform theme after start-up, the desktop's settings, the program itself.
+    m_window->installEventFilter(this);
+    for (QLineEdit *figure : m_figures) {
+        figure->installEventFilter(this);
         connect(figure, &QLineEdit::textChanged, this, [this, figure] { fitFigure(figure); });
+    }
     fit();
 }
 
@@ -125,11 +126,10 @@ void LayoutFont::fitFigure(QLineEdit *figure) const
 
 bool LayoutFont::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationFontChange)
+    if (watched == m_window && event->type() == QEvent::ApplicationFontChange)
         fit();
-    else if (event->type() == QEvent::FocusOut &&
-             std::find(m_figures.begin(), m_figures.end(), watched) != m_figures.end())
-        static_cast<QLineEdit *>(watched)->setCursorPosition(0);
+    else if (watched != m_window && event->type() == QEvent::FocusOut)
+        static_cast<QLineEdit *>(watched)->setCursorPosition(0); // only figures are watched besides
     return QObject::eventFilter(watched, event);
 }
 

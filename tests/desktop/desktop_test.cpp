@@ -181,8 +181,8 @@ private slots:
         QFETCH(QString, family);
         QFETCH(int, points);
         QApplication::setFont(QFont(family, points));
-        QCOMPARE(m_window->font().family(), family); // the desktop's choice, at a size that fits
-        QCOMPARE(m_settings->font().family(), family);
+        QTRY_COMPARE(m_window->font().family(), family); // the desktop's choice, at a size that fits
+        QTRY_COMPARE(m_settings->font().family(), family);
         checkEveryText();
     }
 
