@@ -5,32 +5,62 @@
 #include "engine/quoteboard.h"
 
 #include <string>
+#include <variant>
 
 namespace orbisk {
 
-struct Failure {
-    enum class Action { RateStep, SpreadStep, ComputeMeasure };
+// A field whose text could not be read as its rule requires, and that text as found.
+struct UnreadableText {
     enum class Problem {
-        NotANumber,      // the field's text is not a number
-        TooLarge,        // the field's number is beyond what its field can hold
-        BidNotSteppable, // the stepped bid has no 16-bit pip count
-        SpreadAtLimit,   // the stepped spread leaves the 16-bit range
-        ResultTooLarge,  // the measure's arithmetic leaves the single-precision range
+        NotANumber, // not a number under the rule (empty included)
+        TooLarge,   // a number beyond the rule's range
     };
 
-    Action action;
+    Field field;
+    std::string text;
     Problem problem;
-    Field field;                         // the field that holds the offending text
-    std::string text;                    // that text as found; the spread's value for SpreadAtLimit
-    int leg = 0;                         // the leg whose button was pressed
-    Direction direction = Direction::Up; // the button's direction
-    Measure measure = Measure::BuySide;  // for ComputeMeasure: which one
 };
 
 // The problem a failed conversion of a field's text is.
-constexpr Failure::Problem problemOf(NumberError error)
+constexpr UnreadableText::Problem problemOf(NumberError error)
 {
-    return error == NumberError::Overflow ? Failure::Problem::TooLarge : Failure::Problem::NotANumber;
+    return error == NumberError::Overflow ? UnreadableText::Problem::TooLarge
+                                          : UnreadableText::Problem::NotANumber;
 }
+
+// The stepped bid has no 16-bit pip count.
+struct BidNotSteppable {
+    std::string bidText;
+};
+
+// The stepped spread would leave the 16-bit range.
+struct SpreadAtLimit {
+    PipCount spread;
+};
+
+// The measure's arithmetic leaves the single-precision range.
+struct ResultTooLarge {};
+
+// The leg's bid or spread could not be read, or the bid cannot be stepped.
+struct RateStepFailure {
+    int leg;
+    Direction direction;
+    std::variant<UnreadableText, BidNotSteppable> cause;
+};
+
+struct SpreadStepFailure {
+    int leg;
+    Direction direction;
+    std::variant<UnreadableText, SpreadAtLimit> cause;
+};
+
+// A measure a rate step of the leg computes: a quote it reads, or its result.
+struct MeasureFailure {
+    Measure measure;
+    int leg;
+    std::variant<UnreadableText, ResultTooLarge> cause;
+};
+
+using Failure = std::variant<RateStepFailure, SpreadStepFailure, MeasureFailure>;
 
 } // namespace orbisk

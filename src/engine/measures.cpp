@@ -39,7 +39,8 @@ public:
         std::string text = m_board.text(field);
         const auto quote = textToSingle(text, m_separator);
         if (!quote.ok())
-            m_failure = failure(problemOf(quote.error), field, std::move(text));
+            m_failure = MeasureFailure{m_measure, m_leg,
+                                       UnreadableText{field, std::move(text), problemOf(quote.error)}};
         return quote.value;
     }
 
@@ -48,27 +49,16 @@ public:
         if (m_failure)
             return {{}, m_failure};
         if (!value.ok())
-            return {{}, failure(Failure::Problem::ResultTooLarge, Field::measureOf(m_measure), {})};
+            return {{}, MeasureFailure{m_measure, m_leg, ResultTooLarge{}}};
         return {measureText(value.value, m_separator), std::nullopt};
     }
 
 private:
-    Failure failure(Failure::Problem problem, Field field, std::string text) const
-    {
-        return {Failure::Action::ComputeMeasure,
-                problem,
-                field,
-                std::move(text),
-                m_leg,
-                Direction::Up,
-                m_measure};
-    }
-
     const QuoteBoard &m_board;
     Measure m_measure;
     int m_leg;
     std::string_view m_separator;
-    std::optional<Failure> m_failure;
+    std::optional<MeasureFailure> m_failure;
 };
 
 } // namespace

@@ -15,7 +15,7 @@ namespace orbisk {
 // A measure's text, or why there is none.
 struct MeasureText {
     std::string text;
-    std::optional<Failure> failure;
+    std::optional<MeasureFailure> failure;
 
     [[nodiscard]] bool ok() const { return !failure; }
 };

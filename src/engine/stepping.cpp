@@ -7,8 +7,8 @@ namespace orbisk {
 
 std::optional<Failure> rateStep(QuoteBoard &board, int leg, Direction direction, std::string_view separator)
 {
-    const auto failure = [&](Failure::Problem problem, Field field, std::string text) {
-        return Failure{Failure::Action::RateStep, problem, field, std::move(text), leg, direction};
+    const auto unreadable = [&](Field field, std::string text, NumberError error) {
+        return RateStepFailure{leg, direction, UnreadableText{field, std::move(text), problemOf(error)}};
     };
     const Field bidField = Field::bid(leg);
     const Field spreadField = Field::spread(leg);
@@ -16,11 +16,11 @@ std::optional<Failure> rateStep(QuoteBoard &board, int leg, Direction direction,
     const std::string bidText = board.text(bidField);
     const auto bid = textToSingle(bidText, separator);
     if (!bid.ok())
-        return failure(problemOf(bid.error), bidField, bidText);
+        return unreadable(bidField, bidText, bid.error);
     // Exact in double: a float times 10000 needs at most 38 significant bits.
     const auto pips = pipRound(static_cast<double>(bid.value) * pipsPerUnit + signOf(direction));
     if (!pips.ok())
-        return failure(Failure::Problem::BidNotSteppable, bidField, bidText);
+        return RateStepFailure{leg, direction, BidNotSteppable{bidText}};
     board.setText(bidField, doubleToText(pips.value / static_cast<double>(pipsPerUnit), separator));
 
     // The ask follows the bid text as written, not the pip count.
@@ -28,22 +28,22 @@ std::optional<Failure> rateStep(QuoteBoard &board, int leg, Direction direction,
     const std::string newBidText = board.text(bidField);
     const auto newBid = textToSingle(newBidText, separator);
     if (!newBid.ok())
-        return failure(problemOf(newBid.error), bidField, newBidText);
+        return unreadable(bidField, newBidText, newBid.error);
     const auto bidPips = static_cast<float>(static_cast<double>(newBid.value) * pipsPerUnit);
     const auto spread = textToWhole(spreadText, separator);
     if (!spread.ok())
-        return failure(problemOf(spread.error), spreadField, spreadText);
+        return unreadable(spreadField, spreadText, spread.error);
     const auto ask = static_cast<float>((static_cast<double>(bidPips) + spread.value) / pipsPerUnit);
     board.setText(Field::ask(leg), singleToText(ask, separator));
 
     const MeasureText buySide = get_crossBid(board, leg, separator);
     if (!buySide.ok())
-        return buySide.failure;
+        return *buySide.failure;
     board.setText(Field::measureOf(Measure::BuySide), buySide.text);
 
     const MeasureText sellSide = get_crossAsk(board, leg, separator);
     if (!sellSide.ok())
-        return sellSide.failure;
+        return *sellSide.failure;
     board.setText(Field::measureOf(Measure::SellSide), sellSide.text);
     return std::nullopt;
 }
@@ -54,15 +54,10 @@ std::optional<Failure> spreadStep(QuoteBoard &board, int leg, Direction directio
     const std::string text = board.text(field);
     const auto spread = textToWhole(text, separator);
     if (!spread.ok())
-        return Failure{Failure::Action::SpreadStep, problemOf(spread.error), field, text, leg, direction};
+        return SpreadStepFailure{leg, direction, UnreadableText{field, text, problemOf(spread.error)}};
     const auto stepped = pipRound(static_cast<double>(spread.value) + signOf(direction));
     if (!stepped.ok())
-        return Failure{Failure::Action::SpreadStep,
-                       Failure::Problem::SpreadAtLimit,
-                       field,
-                       wholeToText(spread.value),
-                       leg,
-                       direction};
+        return SpreadStepFailure{leg, direction, SpreadAtLimit{spread.value}};
     board.setText(field, wholeToText(stepped.value));
     return std::nullopt;
 }

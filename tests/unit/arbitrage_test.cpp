@@ -56,7 +56,7 @@ private slots:
         MemoryBoard board;
         board.type(Field::ask(2), "");
         const auto buy = get_crossBid(board, 1, ".");
-        QVERIFY(!buy.ok() && buy.failure->field == Field::ask(2));
+        QVERIFY(!buy.ok() && std::get<UnreadableText>(buy.failure->cause).field == Field::ask(2));
         QVERIFY(get_crossAsk(board, 1, ".").ok());                               // does not read ask 2
         QCOMPARE(sellSideValue(3e38F, 2.0F, 1.0F).error, NumberError::Overflow); // the product alone
         QCOMPARE(buySideValue(1.0F, 1.0F, 1e35F).error, NumberError::Overflow);  // only times 10000
