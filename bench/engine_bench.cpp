@@ -107,7 +107,7 @@ void sellSideMeasure(benchmark::State &state)
 BENCHMARK(sellSideMeasure);
 
 // Steps up and down in turn, so that the board stays where it started.
-template <std::optional<Failure> (*Step)(QuoteBoard &, int, Direction, std::string_view)>
+template <std::optional<Failure> (*Step)(QuoteBoard &, int, Direction, const NumberFormat &)>
 void stepInTurn(benchmark::State &state)
 {
     BenchBoard board;

@@ -114,7 +114,7 @@ int main(int argc, char *argv[])
     const char *yardstickName = argc > 5 ? argv[5] : "empty window with the same menu";
     std::printf("start-up to the window mapped, median of %d: %s %.1f ms, %.1f MiB; %s %.1f ms, %.1f MiB; "
                 "ratio %.2f\n",
-                runs, name, o.milliseconds, o.peakKiB / 1024.0, yardstickName, y.milliseconds, y.peakKiB / 1024.0,
-                o.milliseconds / y.milliseconds);
+                runs, name, o.milliseconds, o.peakKiB / 1024.0, yardstickName, y.milliseconds,
+                y.peakKiB / 1024.0, o.milliseconds / y.milliseconds);
     return 0;
 }

@@ -15,7 +15,7 @@ void rateButtonClick(benchmark::State &state)
 {
     QTemporaryDir dir;
     const QString settings = dir.filePath(QStringLiteral("orbisk.set"));
-    orbisk::MainWindow window(QStringLiteral("."), orbisk::SettingsLocation{{settings}, settings});
+    orbisk::MainWindow window(".", orbisk::SettingsLocation{{settings}, settings});
     window.show();
     QPushButton *buttons[] = {window.findChild<QPushButton *>(QStringLiteral("btnRateUp1")),
                               window.findChild<QPushButton *>(QStringLiteral("btnRateDown1"))};

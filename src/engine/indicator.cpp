@@ -5,19 +5,19 @@
 namespace orbisk {
 namespace {
 
-bool isPositive(std::string_view text, std::string_view separator)
+bool isPositive(std::string_view text, const NumberFormat &format)
 {
-    const auto read = textToDouble(text, separator);
+    const auto read = textToDouble(text, format);
     return read.ok() && read.value > 0.0;
 }
 
 } // namespace
 
 Indication evaluateIndicator(Measure changed, std::string_view buySideText, std::string_view sellSideText,
-                             std::string_view separator)
+                             const NumberFormat &format)
 {
-    const bool buySidePositive = isPositive(buySideText, separator);
-    const bool sellSidePositive = isPositive(sellSideText, separator);
+    const bool buySidePositive = isPositive(buySideText, format);
+    const bool sellSidePositive = isPositive(sellSideText, format);
     if (buySidePositive && sellSidePositive)
         return changed == Measure::BuySide ? Indication::Buy : Indication::Sell;
     if (buySidePositive)

@@ -1,6 +1,7 @@
 // The action indicator: "Wait", "Buy" or "Sell" from the texts of the two measure fields.
 #pragma once
 
+#include "engine/numbertext.h"
 #include "engine/quoteboard.h"
 
 #include <string_view>
@@ -18,6 +19,6 @@ enum class Indication {
 // is tested first and the other one second, so when both are positive the one that did not
 // change wins. Never fails.
 Indication evaluateIndicator(Measure changed, std::string_view buySideText, std::string_view sellSideText,
-                             std::string_view separator);
+                             const NumberFormat &format);
 
 } // namespace orbisk

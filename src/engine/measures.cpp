@@ -24,11 +24,11 @@ Converted<float> inPips(Converted<float> difference)
 // reads give zero and the measure is never formed.
 class QuoteReader {
 public:
-    QuoteReader(const QuoteBoard &board, Measure measure, int leg, std::string_view separator)
+    QuoteReader(const QuoteBoard &board, Measure measure, int leg, const NumberFormat &format)
         : m_board(board)
         , m_measure(measure)
         , m_leg(leg)
-        , m_separator(separator)
+        , m_format(format)
     {
     }
 
@@ -37,7 +37,7 @@ public:
         if (m_failure)
             return 0.0F;
         std::string text = m_board.text(field);
-        const auto quote = textToSingle(text, m_separator);
+        const auto quote = textToSingle(text, m_format);
         if (!quote.ok())
             m_failure = MeasureFailure{m_measure, m_leg,
                                        UnreadableText{field, std::move(text), problemOf(quote.error)}};
@@ -50,14 +50,14 @@ public:
             return {{}, m_failure};
         if (!value.ok())
             return {{}, MeasureFailure{m_measure, m_leg, ResultTooLarge{}}};
-        return {measureText(value.value, m_separator), std::nullopt};
+        return {measureText(value.value, m_format), std::nullopt};
     }
 
 private:
     const QuoteBoard &m_board;
     Measure m_measure;
     int m_leg;
-    std::string_view m_separator;
+    const NumberFormat &m_format;
     std::optional<MeasureFailure> m_failure;
 };
 
@@ -78,27 +78,27 @@ Converted<float> sellSideValue(float bid1, float bid2, float ask3)
     return inPips(toSingle(static_cast<double>(product.value) - static_cast<double>(ask3)));
 }
 
-std::string measureText(float value, std::string_view separator)
+std::string measureText(float value, const NumberFormat &format)
 {
     if (value > 0.0F)
-        return singleToText(value, separator);
-    std::string text = singleToText(-value, separator);
+        return singleToText(value, format);
+    std::string text = singleToText(-value, format);
     text.insert(text.begin(), '-');
     return text;
 }
 
-MeasureText get_crossBid(const QuoteBoard &board, int leg, std::string_view separator)
+MeasureText get_crossBid(const QuoteBoard &board, int leg, const NumberFormat &format)
 {
-    QuoteReader quotes(board, Measure::BuySide, leg, separator);
+    QuoteReader quotes(board, Measure::BuySide, leg, format);
     const float ask2 = quotes.read(Field::ask(2));
     const float ask1 = quotes.read(Field::ask(1));
     const float bid3 = quotes.read(Field::bid(3));
     return quotes.finish(buySideValue(ask1, ask2, bid3));
 }
 
-MeasureText get_crossAsk(const QuoteBoard &board, int leg, std::string_view separator)
+MeasureText get_crossAsk(const QuoteBoard &board, int leg, const NumberFormat &format)
 {
-    QuoteReader quotes(board, Measure::SellSide, leg, separator);
+    QuoteReader quotes(board, Measure::SellSide, leg, format);
     const float bid2 = quotes.read(Field::bid(2));
     const float bid1 = quotes.read(Field::bid(1));
     const float ask3 = quotes.read(Field::ask(3));

@@ -31,16 +31,16 @@ Converted<float> sellSideValue(float bid1, float bid2, float ask3);
 
 // A positive value as singleToText; anything else as "-" and singleToText of its negation, so
 // zero reads "-0" and the sign never comes from the conversion.
-std::string measureText(float value, std::string_view separator);
+std::string measureText(float value, const NumberFormat &format);
 
 // The buy-side measure from the texts of ask 1, ask 2 and bid 3 (read in the order ask 2,
 // ask 1, bid 3). The leg is the one whose quote just moved; the result does not depend on it
 // and it only appears in a failure. Writes nothing; fails at the first field that does not
 // read as a float (NotANumber, TooLarge) or with ResultTooLarge.
-MeasureText get_crossBid(const QuoteBoard &board, int leg, std::string_view separator);
+MeasureText get_crossBid(const QuoteBoard &board, int leg, const NumberFormat &format);
 
 // The sell-side measure from the texts of bid 2, bid 1 and ask 3 (read in that order); fails
 // as get_crossBid does.
-MeasureText get_crossAsk(const QuoteBoard &board, int leg, std::string_view separator);
+MeasureText get_crossAsk(const QuoteBoard &board, int leg, const NumberFormat &format);
 
 } // namespace orbisk

@@ -151,19 +151,19 @@ template <typename T> std::string formatGeneral(T value, int precision, std::str
 
 } // namespace
 
-Converted<float> textToSingle(std::string_view text, std::string_view separator)
+Converted<float> textToSingle(std::string_view text, const NumberFormat &format)
 {
-    return textToFloating<float>(text, separator);
+    return textToFloating<float>(text, format.decimalSeparator);
 }
 
-Converted<double> textToDouble(std::string_view text, std::string_view separator)
+Converted<double> textToDouble(std::string_view text, const NumberFormat &format)
 {
-    return textToFloating<double>(text, separator);
+    return textToFloating<double>(text, format.decimalSeparator);
 }
 
-Converted<PipCount> textToWhole(std::string_view text, std::string_view separator)
+Converted<PipCount> textToWhole(std::string_view text, const NumberFormat &format)
 {
-    const auto read = textToDouble(text, separator);
+    const auto read = textToDouble(text, format);
     if (!read.ok())
         return {0, read.error};
     return pipRound(read.value);
@@ -182,14 +182,14 @@ Converted<PipCount> pipRound(double value)
     return {static_cast<PipCount>(whole), NumberError::None};
 }
 
-std::string singleToText(float value, std::string_view separator)
+std::string singleToText(float value, const NumberFormat &format)
 {
-    return formatGeneral(value, 7, separator);
+    return formatGeneral(value, 7, format.decimalSeparator);
 }
 
-std::string doubleToText(double value, std::string_view separator)
+std::string doubleToText(double value, const NumberFormat &format)
 {
-    return formatGeneral(value, 15, separator);
+    return formatGeneral(value, 15, format.decimalSeparator);
 }
 
 std::string wholeToText(PipCount value)

@@ -16,11 +16,11 @@ namespace orbisk {
 // plus the spread, divided by 10000 and rounded once to float.
 // Stops at the first failure and returns it: what was written before stays, nothing more is
 // written. Returns nothing on success.
-std::optional<Failure> rateStep(QuoteBoard &board, int leg, Direction direction, std::string_view separator);
+std::optional<Failure> rateStep(QuoteBoard &board, int leg, Direction direction, const NumberFormat &format);
 
 // Moves the leg's spread one pip in the direction within -32768..32767 and writes only the
 // spread. On failure nothing is written.
 std::optional<Failure> spreadStep(QuoteBoard &board, int leg, Direction direction,
-                                  std::string_view separator);
+                                  const NumberFormat &format);
 
 } // namespace orbisk

@@ -62,10 +62,10 @@ QString reason(const UnreadableText &bad)
         .arg(name, quoted(bad.text));
 }
 
-QString reason(const BidNotSteppable &bad, int leg, const std::string &separator)
+QString reason(const BidNotSteppable &bad, int leg, const NumberFormat &format)
 {
     const auto quote = [&](PipCount pips) {
-        return QString::fromStdString(doubleToText(pips / static_cast<double>(pipsPerUnit), separator));
+        return QString::fromStdString(doubleToText(pips / static_cast<double>(pipsPerUnit), format));
     };
     return FailureText::tr("%1, %2, would leave the range of %3 to %4 in which a bid can be stepped.")
         .arg(fieldName(Field::bid(leg)), quoted(bad.bidText), quote(lowestPips), quote(highestPips));
@@ -78,13 +78,13 @@ QString reason(const SpreadAtLimit &limit, Direction direction)
         .arg(limit.spread);
 }
 
-QString describeRate(const RateStepFailure &f, const std::string &separator)
+QString describeRate(const RateStepFailure &f, const NumberFormat &format)
 {
     const QString head = f.direction == Direction::Down ? FailureText::tr("Leg %1 cannot be stepped down: %2")
                                                         : FailureText::tr("Leg %1 cannot be stepped up: %2");
     return head.arg(f.leg).arg(
         std::visit(Overloaded{[](const UnreadableText &bad) { return reason(bad); },
-                              [&](const BidNotSteppable &bad) { return reason(bad, f.leg, separator); }},
+                              [&](const BidNotSteppable &bad) { return reason(bad, f.leg, format); }},
                    f.cause));
 }
 
@@ -120,10 +120,9 @@ QString describeMeasure(const MeasureFailure &f)
 
 } // namespace
 
-QString FailureText::describe(const Failure &failure, const QString &separator)
+QString FailureText::describe(const Failure &failure, const NumberFormat &format)
 {
-    const std::string sep = separator.toStdString();
-    return std::visit(Overloaded{[&](const RateStepFailure &f) { return describeRate(f, sep); },
+    return std::visit(Overloaded{[&](const RateStepFailure &f) { return describeRate(f, format); },
                                  [](const SpreadStepFailure &f) { return describeSpread(f); },
                                  [](const MeasureFailure &f) { return describeMeasure(f); }},
                       failure);

@@ -13,9 +13,9 @@ class FailureText {
 
 public:
     // One or two sentences naming the leg, the field and the offending text (the first 40 bytes
-    // of a longer one) or the allowed range, written with the separator; for a failed measure
+    // of a longer one) or the allowed range, written in the number format; for a failed measure
     // they add that the new quotes stay written.
-    static QString describe(const Failure &failure, const QString &separator);
+    static QString describe(const Failure &failure, const NumberFormat &format);
 };
 
 } // namespace orbisk

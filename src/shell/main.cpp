@@ -43,7 +43,7 @@ int main(int argc, char *argv[])
 
     QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
     orbisk::applyLayoutStyle();
-    orbisk::MainWindow window(QLocale::system().decimalPoint(), settings);
+    orbisk::MainWindow window(QLocale::system().decimalPoint().toStdString(), settings);
     window.show();
     QApplication::setWindowIcon(orbisk::applicationIcon());
     return QApplication::exec();

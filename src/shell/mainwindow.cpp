@@ -65,9 +65,9 @@ std::pair<QString, QString> shownFor(Indication indication)
 
 } // namespace
 
-MainWindow::MainWindow(const QString &decimalSeparator, const SettingsLocation &settings, QWidget *parent)
+MainWindow::MainWindow(NumberFormat format, const SettingsLocation &settings, QWidget *parent)
     : QMainWindow(parent)
-    , m_separator(decimalSeparator.toStdString())
+    , m_format(std::move(format))
     , m_settingsLocation(settings)
     , m_layoutFont(this)
 {
@@ -191,17 +191,17 @@ void MainWindow::connectStepButtons()
 
 void MainWindow::step(Stepper stepper, int leg, Direction direction)
 {
-    const auto failure = stepper == Stepper::Rate ? rateStep(m_board, leg, direction, m_separator)
-                                                  : spreadStep(m_board, leg, direction, m_separator);
+    const auto failure = stepper == Stepper::Rate ? rateStep(m_board, leg, direction, m_format)
+                                                  : spreadStep(m_board, leg, direction, m_format);
     if (failure)
-        showWarning(FailureText::describe(*failure, QString::fromStdString(m_separator)));
+        showWarning(FailureText::describe(*failure, m_format));
 }
 
 void MainWindow::evaluateIndicator(Measure changed)
 {
     const Indication indication =
         orbisk::evaluateIndicator(changed, m_board.text(Field::measureOf(Measure::BuySide)),
-                                  m_board.text(Field::measureOf(Measure::SellSide)), m_separator);
+                                  m_board.text(Field::measureOf(Measure::SellSide)), m_format);
     QPushButton *action = m_controls.action;
     const auto [caption, trade] = shownFor(indication);
     action->setText(caption);

@@ -21,10 +21,10 @@ class MainWindow final : public QMainWindow {
     Q_OBJECT
 
 public:
-    // The separator is the user's decimal separator, used to read and write every number.
+    // The format is the user's, used to read and write every number.
     // The leg names and starting quotes come from the settings file, through the settings
     // dialog.
-    MainWindow(const QString &decimalSeparator, const SettingsLocation &settings, QWidget *parent = nullptr);
+    MainWindow(NumberFormat format, const SettingsLocation &settings, QWidget *parent = nullptr);
     ~MainWindow() override;
 
 protected:
@@ -46,7 +46,7 @@ private:
 
     MainControls m_controls;
     WidgetBoard m_board{m_controls};
-    std::string m_separator;
+    NumberFormat m_format;
     SettingsLocation m_settingsLocation;
     // The one settings dialog while it exists; it deletes itself when the user closes it.
     QPointer<SettingsDialog> m_settings;

@@ -122,9 +122,8 @@ private slots:
     {
         QTest::failOnWarning(
             QRegularExpression("^(?!This plugin does not support|Wayland does not support)"));
-        m_window =
-            std::make_unique<MainWindow>(QStringLiteral("."), SettingsLocation{{m_dir.filePath("orbisk.set")},
-                                                                               m_dir.filePath("orbisk.set")});
+        m_window = std::make_unique<MainWindow>(
+            ".", SettingsLocation{{m_dir.filePath("orbisk.set")}, m_dir.filePath("orbisk.set")});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         m_window->findChild<QAction *>(QStringLiteral("Settings"))->trigger();

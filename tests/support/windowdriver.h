@@ -21,7 +21,8 @@ protected:
     {
         const QString path =
             settingsPath.isEmpty() ? m_scratch.filePath(QStringLiteral("orbisk.set")) : settingsPath;
-        m_window = std::make_unique<orbisk::MainWindow>(separator, orbisk::SettingsLocation{{path}, path});
+        m_window = std::make_unique<orbisk::MainWindow>(separator.toStdString(),
+                                                        orbisk::SettingsLocation{{path}, path});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     }

@@ -59,7 +59,7 @@ private slots:
         QFETCH(Failure, failure);
         QFETCH(QString, separator);
         QFETCH(QString, message);
-        QCOMPARE(FailureText::describe(failure, separator), message);
+        QCOMPARE(FailureText::describe(failure, separator.toStdString()), message);
     }
 };
 
