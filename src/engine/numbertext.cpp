@@ -9,10 +9,6 @@
 namespace orbisk {
 namespace {
 
-bool isBlank(char c)
-{
-    return c == ' ' || c == '\t';
-}
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';

@@ -23,6 +23,12 @@ template <typename T> struct Converted {
 
 using PipCount = std::int16_t;
 
+// A blank around a number, or around a settings value: space or tab.
+constexpr bool isBlank(int c)
+{
+    return c == ' ' || c == '\t';
+}
+
 // How the user's locale writes numbers: its decimal separator ("." is read as well), no digit
 // grouping. Made from the separator alone.
 struct NumberFormat {

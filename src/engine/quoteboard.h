@@ -1,7 +1,7 @@
 // The quote board as the engine sees it: named field texts, nothing else.
 //
 // The window's fields are the only state, so the engine works on texts through this interface
-// and the shell adapts real controls to it. Tests use an in-memory board.
+// and the shell adapts real controls to it.
 #pragma once
 
 #include <string>

@@ -35,7 +35,7 @@ void place(QWidget *widget, const QString &name, const TwipsRect &rect, int elem
 
 } // namespace
 
-std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, 3> &kinds)
+std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, legCount> &kinds)
 {
     std::vector<ControlSpec> controls;
     for (std::size_t i = 0; i < legRowTops.size(); ++i) {
@@ -63,7 +63,7 @@ std::vector<QWidget *> buildForm(QWidget *client, const FormSpec &form)
         for (const ControlSpec &control : controls) {
             QWidget *widget = createControl(control, parent);
             place(widget, control.name, control.rect, control.element);
-            widget->setAccessibleName(control.accessibleName);
+            widget->setAccessibleName(control.inert ? QStringLiteral("Unused") : control.accessibleName);
             if (!std::holds_alternative<Label>(control.kind))
                 focusable.emplace_back(control.tabIndex, widget);
         }

@@ -6,6 +6,8 @@
 // controls it works with.
 #pragma once
 
+#include "engine/quoteboard.h"
+
 #include <QRect>
 #include <QString>
 
@@ -61,6 +63,7 @@ struct ControlSpec {
     int tabIndex = 0;
     int element = -1;            // index within a control group sharing one name; -1 when not in one
     QString accessibleName = {}; // for a control that keeps it for good
+    bool inert = false;          // there for the layout's sake only: clipped away, doing nothing
 };
 
 struct FrameSpec {
@@ -78,20 +81,20 @@ struct FormSpec {
 };
 
 // Leg rows: leg 1 at the first top, leg 2 at the second, leg 3 at the third (within a frame).
-constexpr std::array<int, 3> legRowTops = {240, 600, 960};
+constexpr std::array<int, legCount> legRowTops = {240, 600, 960};
 
-// One family of three controls, one per leg row, that differ only in name, row and values.
+// One family of controls, one per leg row, that differ only in name, row and values.
 struct LegFamily {
     QString namePrefix; // the leg number is appended
     int left;
     int width;
     int height;
-    std::array<QString, 3> texts; // legs 1, 2, 3
-    std::array<int, 3> tabIndexes;
+    std::array<QString, legCount> texts; // legs 1, 2, 3
+    std::array<int, legCount> tabIndexes;
 };
 
-// The three controls of a family, with their kinds and handles (legs 1, 2, 3).
-std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, 3> &kinds);
+// The controls of a family, with their kinds and handles (legs 1, 2, 3).
+std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, legCount> &kinds);
 
 // The controls of several families, one after the other.
 std::vector<ControlSpec> joined(std::initializer_list<std::vector<ControlSpec>> families);
@@ -111,9 +114,12 @@ inline ControlKind kindFor(QPushButton **handle)
 
 // The kinds and handles of one member of every leg's controls, legs 1, 2, 3.
 template <typename Legs, typename Leg, typename Widget>
-std::array<ControlKind, 3> perLeg(Legs &legs, Widget *Leg::*member)
+std::array<ControlKind, legCount> perLeg(Legs &legs, Widget *Leg::*member)
 {
-    return {kindFor(&(legs[0].*member)), kindFor(&(legs[1].*member)), kindFor(&(legs[2].*member))};
+    std::array<ControlKind, legCount> kinds;
+    for (std::size_t leg = 0; leg < kinds.size(); ++leg)
+        kinds[leg] = kindFor(&(legs[leg].*member));
+    return kinds;
 }
 
 // Creates the controls as children of the client widget, names them, stores the handles, and

@@ -5,7 +5,7 @@
 
 namespace orbisk {
 
-// The frames of the fixed layouts are narrow (65 pixels for "Instruments"); the usual style
+// The frames of the fixed layouts are narrow ("Instruments" barely fits its frame); the usual style
 // indents a frame's caption so far that it no longer fits. This style starts the caption at
 // the frame's left edge and draws everything else as the application's style does.
 class CompactFrameStyle final : public QProxyStyle {

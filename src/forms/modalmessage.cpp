@@ -1,13 +1,22 @@
 #include "forms/modalmessage.h"
 
-#include <QMessageBox>
-
 namespace orbisk {
+
+QString programName()
+{
+    return QStringLiteral("Orbisk");
+}
+
+QMessageBox *messageBox(QMessageBox::Icon icon, const QString &text, QMessageBox::StandardButtons buttons,
+                        QWidget *parent)
+{
+    auto *box = new QMessageBox(icon, programName(), text, buttons, parent);
+    box->setTextFormat(Qt::PlainText);
+    return box;
+}
 
 void openModal(QMessageBox *box)
 {
-    // Messages quote file names and typed values, which must show as typed, never as markup.
-    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::ApplicationModal);
     box->show();

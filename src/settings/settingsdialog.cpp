@@ -104,10 +104,10 @@ void SettingsDialog::closeEvent(QCloseEvent *event)
 
 void SettingsDialog::askAfterFailedSave(const QString &error)
 {
-    auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("Orbisk"),
-                                tr("The settings could not be saved to %1: %2.")
-                                    .arg(QDir::toNativeSeparators(m_location.writePath), error),
-                                QMessageBox::NoButton, this);
+    QMessageBox *box = messageBox(QMessageBox::Warning,
+                                  tr("The settings could not be saved to %1: %2.")
+                                      .arg(QDir::toNativeSeparators(m_location.writePath), error),
+                                  QMessageBox::NoButton, this);
     box->setObjectName(QStringLiteral("saveFailed"));
     box->addButton(QMessageBox::Retry);
     box->addButton(tr("Keep Editing"), QMessageBox::RejectRole);

@@ -1,6 +1,7 @@
 #include "settings/settingsformat.h"
 
 #include "engine/defaults.h"
+#include "engine/numbertext.h"
 
 #include <QCoreApplication>
 #include <QIODevice>
@@ -30,11 +31,6 @@ constexpr qsizetype maxValueBytes = 4 * maxValueLength;
 // Blanks, text after a closing quote and the rest of an unreadable value are skipped, not kept;
 // the whole read still ends after this many bytes.
 constexpr qint64 maxReadBytes = 2 * settingsValueCount * (maxValueBytes + 2);
-
-bool isBlank(int c)
-{
-    return c == ' ' || c == '\t';
-}
 
 bool isLineEnd(int c)
 {

@@ -72,8 +72,24 @@ MainWindow::MainWindow(NumberFormat format, const SettingsLocation &settings, QW
     , m_layoutFont(this)
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Orbisk"));
+    setWindowTitle(programName());
+    const std::vector<QWidget *> focusChain = buildClientArea();
+    buildMenu();
+    connectStepButtons();
+    connect(m_controls.buySide, &QLineEdit::textChanged, this,
+            [this] { evaluateIndicator(Measure::BuySide); });
+    connect(m_controls.sellSide, &QLineEdit::textChanged, this,
+            [this] { evaluateIndicator(Measure::SellSide); });
+    nameTheIndicator();
 
+    load(settingsDialog()->record());
+    m_startupProblem = settingsDialog()->loadProblem();
+    fitAndPlace();
+    focusChain.front()->setFocus();
+}
+
+std::vector<QWidget *> MainWindow::buildClientArea()
+{
     auto *client = new QWidget(this);
     client->setFixedSize(pixels(mainClientWidth), pixels(mainClientHeight));
     setCentralWidget(client);
@@ -86,18 +102,11 @@ MainWindow::MainWindow(NumberFormat format, const SettingsLocation &settings, QW
     m_controls.buySide->setPalette(white);
     for (const MainControls::Leg &leg : m_controls.legs)
         leg.spread->setEnabled(false);
+    return focusChain;
+}
 
-    buildMenu();
-    connectStepButtons();
-    connect(m_controls.buySide, &QLineEdit::textChanged, this,
-            [this] { evaluateIndicator(Measure::BuySide); });
-    connect(m_controls.sellSide, &QLineEdit::textChanged, this,
-            [this] { evaluateIndicator(Measure::SellSide); });
-    m_controls.action->setAccessibleName(tr("Action: %1").arg(m_controls.action->text()));
-
-    load(settingsDialog()->record());
-    m_startupProblem = settingsDialog()->loadProblem();
-
+void MainWindow::fitAndPlace()
+{
     // The widest text the window shows later, beyond those it shows now: a measure with a sign
     // and seven digits.
     const QString widestMeasure = QStringLiteral("-28.00941");
@@ -112,7 +121,6 @@ MainWindow::MainWindow(NumberFormat format, const SettingsLocation &settings, QW
     layout()->activate();
     const QPoint clientOnScreen(pixels(mainClientLeft), pixels(mainClientTop));
     setGeometry(QRect(clientOnScreen - QPoint(0, menuBar()->sizeHint().height()), size()));
-    focusChain.front()->setFocus();
 }
 
 // The dialog goes with the main window without saving: only its own close writes the file.
@@ -206,14 +214,18 @@ void MainWindow::evaluateIndicator(Measure changed)
     const auto [caption, trade] = shownFor(indication);
     action->setText(caption);
     action->setToolTip(trade);
+    nameTheIndicator();
+}
+
+void MainWindow::nameTheIndicator()
+{
     // Screen readers speak the name, not the caption; the tooltip is the description.
-    action->setAccessibleName(tr("Action: %1").arg(action->text()));
+    m_controls.action->setAccessibleName(tr("Action: %1").arg(m_controls.action->text()));
 }
 
 void MainWindow::showAbout()
 {
-    openModal(new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Orbisk"), QStringLiteral(" "),
-                              QMessageBox::Ok, this));
+    openModal(messageBox(QMessageBox::NoIcon, QStringLiteral(" "), QMessageBox::Ok, this));
 }
 
 SettingsDialog *MainWindow::settingsDialog()
@@ -245,7 +257,7 @@ void MainWindow::showEvent(QShowEvent *event)
 
 void MainWindow::showWarning(const QString &text)
 {
-    openModal(new QMessageBox(QMessageBox::Warning, QStringLiteral("Orbisk"), text, QMessageBox::Ok, this));
+    openModal(messageBox(QMessageBox::Warning, text, QMessageBox::Ok, this));
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

@@ -12,6 +12,7 @@
 #include <QPointer>
 
 #include <string>
+#include <vector>
 
 namespace orbisk {
 
@@ -34,11 +35,14 @@ protected:
 private:
     enum class Stepper { Rate, Spread };
 
+    std::vector<QWidget *> buildClientArea();
+    void fitAndPlace();
     void buildMenu();
     void load(const SettingsRecord &settings);
     void connectStepButtons();
     void step(Stepper stepper, int leg, Direction direction);
     void evaluateIndicator(Measure changed);
+    void nameTheIndicator();
     void showAbout();
     void showSettings();
     SettingsDialog *settingsDialog();

@@ -28,6 +28,10 @@ const QStringList expectedTabOrder = {
 
 const QStringList board = {"txtBid1", "txtAsk1", "txtBidCross1", "txtAskCross1"};
 
+// Present for the layout's sake, clipped away by their frames.
+const QStringList inert = {"txtBidCross2", "txtBidCross3", "txtAskCross2",  "txtAskCross3",
+                           "btnBuyCross2", "btnBuyCross3", "btnSellCross2", "btnSellCross3"};
+
 QString spoken(QWidget *widget, QAccessible::Text what)
 {
     return QAccessible::queryAccessibleInterface(widget)->text(what);
@@ -66,7 +70,7 @@ private slots:
             QVERIFY2(client->rect().contains(frame->geometry()), qPrintable(frame->objectName()));
         for (QWidget *control : client->findChildren<QWidget *>()) {
             if (!qobject_cast<QGroupBox *>(control) && control->parentWidget() != client &&
-                !control->accessibleName().startsWith("Unused"))
+                !inert.contains(control->objectName()))
                 QVERIFY2(control->parentWidget()->rect().contains(control->geometry()),
                          qPrintable(control->objectName()));
         }
