@@ -166,6 +166,29 @@ private slots:
                                        "Separator:-:", "Exit:Exit:Ctrl+E"}));
     }
 
+    void keys_pressNoButtonButTheirOwn()
+    {
+        QTest::keyClick(find("txtBid1"), Qt::Key_S, Qt::ControlModifier);
+        const auto settingsShown = [] {
+            const QWidgetList windows = QApplication::topLevelWidgets();
+            return std::any_of(windows.cbegin(), windows.cend(),
+                               [](QWidget *w) { return w->objectName() == "frmSetting" && w->isVisible(); });
+        };
+        QTRY_VERIFY(settingsShown());
+        for (const QString name : {"txtBid1", "btnRateUp1", "btnAction"}) {
+            find(name)->setFocus();
+            QTest::keyClick(find(name), Qt::Key_Return);
+            QTest::keyClick(find(name), Qt::Key_Escape);
+        }
+        // The inert controls do nothing either.
+        retype("txtBidCross2", "5");
+        click("btnBuyCross2");
+        click("btnSellCross3");
+        QCOMPARE(texts(board) << text("txtBid2"), (QStringList{"1.6364", "1.6369", "", "", "0.7225"}));
+        QCOMPARE(indicator(), QStringLiteral("Wait / "));
+        QVERIFY(!openMessageBox());
+    }
+
     void ctrlA_inATextBox_opensAbout()
     {
         QTest::keyClick(find("txtBid1"), Qt::Key_A, Qt::ControlModifier);
@@ -220,6 +243,12 @@ private slots:
         click("btnRateUp1");
         retype("txtAskCross1", "1E-05");
         QCOMPARE(indicator(), QStringLiteral("Buy / Sell 1+2 Buy 3"));
+        // Both positive: the measure that did not change wins, so each field must say which it is.
+        retype("txtBidCross1", "2");
+        QCOMPARE(indicator(), QStringLiteral("Buy / Sell 1+2 Buy 3"));
+        retype("txtAskCross1", "3");
+        QCOMPARE(indicator(), QStringLiteral("Sell / Buy 1+2 Sell 3"));
+        retype("txtBidCross1", "-1");
         retype("txtAskCross1", "");
         QCOMPARE(indicator(), QStringLiteral("Wait /  "));
         click("btnAction");

@@ -218,7 +218,9 @@ private slots:
         const SettingsPlaces places = currentSettingsPlaces();
         QCOMPARE(places.userConfigFolder, QDir::homePath() + "/.config");
         QCOMPARE(places.systemConfigFolders, QStringList{"/etc/admin"});
-        QVERIFY(!places.installed); // the test runs from the build tree
+        QVERIFY(!places.installed); // the test runs from the build tree, next to its own settings
+        QCOMPARE(places.programFolder, QCoreApplication::applicationDirPath());
+        QCOMPARE(settingsLocation().writePath, QCoreApplication::applicationDirPath() + "/orbisk.set");
         qputenv("XDG_CONFIG_HOME", "/abs/config");
         qunsetenv("XDG_CONFIG_DIRS");
         QCOMPARE(currentSettingsPlaces().userConfigFolder, QStringLiteral("/abs/config"));
