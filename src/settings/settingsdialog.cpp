@@ -40,7 +40,6 @@ SettingsDialog::SettingsDialog(const SettingsLocation &location)
             edit->setAccessibleName(name.arg(leg));
         }
     }
-    m_controls.legs[2].bid->setFocus();
 
     const QString readPath = m_location.readPath();
     const SettingsRead read = readSettings(readPath);
