@@ -19,6 +19,8 @@ struct UnreadableText {
     Field field;
     std::string text;
     Problem problem;
+
+    friend bool operator==(const UnreadableText &, const UnreadableText &) = default;
 };
 
 // The problem a failed conversion of a field's text is.
@@ -31,27 +33,37 @@ constexpr UnreadableText::Problem problemOf(NumberError error)
 // The stepped bid has no 16-bit pip count.
 struct BidNotSteppable {
     std::string bidText;
+
+    friend bool operator==(const BidNotSteppable &, const BidNotSteppable &) = default;
 };
 
 // The stepped spread would leave the 16-bit range.
 struct SpreadAtLimit {
     PipCount spread;
+
+    friend bool operator==(const SpreadAtLimit &, const SpreadAtLimit &) = default;
 };
 
 // The measure's arithmetic leaves the single-precision range.
-struct ResultTooLarge {};
+struct ResultTooLarge {
+    friend bool operator==(const ResultTooLarge &, const ResultTooLarge &) = default;
+};
 
 // The leg's bid or spread could not be read, or the bid cannot be stepped.
 struct RateStepFailure {
     int leg;
     Direction direction;
     std::variant<UnreadableText, BidNotSteppable> cause;
+
+    friend bool operator==(const RateStepFailure &, const RateStepFailure &) = default;
 };
 
 struct SpreadStepFailure {
     int leg;
     Direction direction;
     std::variant<UnreadableText, SpreadAtLimit> cause;
+
+    friend bool operator==(const SpreadStepFailure &, const SpreadStepFailure &) = default;
 };
 
 // A measure a rate step of the leg computes: a quote it reads, or its result.
@@ -59,6 +71,8 @@ struct MeasureFailure {
     Measure measure;
     int leg;
     std::variant<UnreadableText, ResultTooLarge> cause;
+
+    friend bool operator==(const MeasureFailure &, const MeasureFailure &) = default;
 };
 
 using Failure = std::variant<RateStepFailure, SpreadStepFailure, MeasureFailure>;
