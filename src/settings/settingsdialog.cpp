@@ -82,10 +82,8 @@ SettingsRecord SettingsDialog::record() const
 
 void SettingsDialog::closeEvent(QCloseEvent *event)
 {
-    if (m_closeWithoutSaving) {
-        event->accept();
-        return;
-    }
+    if (m_closeWithoutSaving)
+        return; // a close event arrives accepted
     if (m_keepBeforeSaving) {
         if (const KeptCopy kept = keepCopy(m_location.writePath); !kept.error.isEmpty()) {
             event->ignore();
@@ -111,7 +109,6 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
     box->addButton(QMessageBox::Retry);
     box->addButton(tr("Keep Editing"), QMessageBox::RejectRole);
     QPushButton *discard = box->addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);
-    box->setDefaultButton(QMessageBox::Retry);
     connect(box, &QMessageBox::buttonClicked, this, [this, box, discard](QAbstractButton *button) {
         if (button == box->button(QMessageBox::Retry)) {
             close();

@@ -1,6 +1,8 @@
 #include "shell/nodisplay.h"
 
 #include <QCoreApplication>
+#include <QList>
+#include <QString>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +10,7 @@
 namespace orbisk {
 namespace {
 
+// The line printed when no display could be opened, naming what the environment gave.
 class DisplayText {
     Q_DECLARE_TR_FUNCTIONS(NoDisplay)
 
@@ -38,7 +41,7 @@ QList<HeldMessage> *held = nullptr;
 void holdOrEnd(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
     if (type == QtFatalMsg) {
-        std::fputs(noDisplayText(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"))
+        std::fputs(DisplayText::text(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"))
                        .toLocal8Bit()
                        .constData(),
                    stderr);
@@ -63,11 +66,6 @@ NoDisplayGuard::~NoDisplayGuard()
         qt_message_output(message.type, context, message.text);
     }
     delete std::exchange(held, nullptr);
-}
-
-QString noDisplayText(const QString &display, const QString &waylandDisplay)
-{
-    return DisplayText::text(display, waylandDisplay);
 }
 
 } // namespace orbisk

@@ -5,8 +5,6 @@
 // that end becomes one line that says what to set, and exit status 1.
 #pragma once
 
-#include <QList>
-#include <QString>
 #include <QtGlobal>
 
 namespace orbisk {
@@ -19,8 +17,5 @@ public:
     NoDisplayGuard(const NoDisplayGuard &) = delete;
     NoDisplayGuard &operator=(const NoDisplayGuard &) = delete;
 };
-
-// The line printed when no display could be opened, naming what the environment gave.
-QString noDisplayText(const QString &display, const QString &waylandDisplay);
 
 } // namespace orbisk

@@ -1,5 +1,4 @@
 #include "shell/commandline.h"
-#include "shell/nodisplay.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -49,9 +48,13 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("output");
+        const QString noDisplay =
+            "orbisk: no display could be opened%1; set DISPLAY (X11) or WAYLAND_DISPLAY (Wayland) "
+            "to a running desktop session's display.\n";
         // clang-format off
-        QTest::newRow("no display set") << QString() << QStringList{} << 1 << noDisplayText({}, {});
-        QTest::newRow("a display nobody serves") << ":1999" << QStringList{} << 1 << noDisplayText(":1999", {});
+        QTest::newRow("no display set") << QString() << QStringList{} << 1 << noDisplay.arg("");
+        QTest::newRow("a display nobody serves") << ":1999" << QStringList{} << 1 << noDisplay.arg(" at DISPLAY=:1999");
+        QTest::newRow("a Wayland display nobody serves") << "wayland-1999" << QStringList{} << 1 << noDisplay.arg(" at WAYLAND_DISPLAY=wayland-1999");
         QTest::newRow("--version needs none") << QString() << QStringList{"--version"} << 0 << "Orbisk 1.0\n";
         QTest::newRow("unknown option after Qt's") << QString() << QStringList{"-platform", "offscreen", "--bogus"} << 2 << "QStandardPaths: wrong permissions on runtime directory";
         // clang-format on
@@ -71,7 +74,7 @@ private slots:
         QFile::setPermissions(runtime.path(), QFileDevice::Permissions(0x7777));
         environment.insert("XDG_RUNTIME_DIR", runtime.path());
         if (!display.isEmpty())
-            environment.insert("DISPLAY", display);
+            environment.insert(display.startsWith("wayland") ? "WAYLAND_DISPLAY" : "DISPLAY", display);
         program.setProcessEnvironment(environment);
         program.start(ORBISK_PROGRAM, arguments);
         QVERIFY(program.waitForFinished(20000));

@@ -117,6 +117,7 @@ private slots:
         QTest::newRow("short file keeps what it has") << QByteArray("a\r\nb\r\nc\r\n1\r\n") << QStringList{"a", "b", "c", "1"} + defaults.mid(4) << QString("it holds only 4 of its 9 values");
         QTest::newRow("empty file") << QByteArray() << defaults << QString("it holds only 0 of its 9 values");
         QTest::newRow("unclosed quote costs its line only") << QByteArray(defaultBytes).replace("EUR/GBP", "\"EUR/GBP") << defaults << QString("the quotes around the name of leg 2 are not closed");
+        QTest::newRow("unclosed quote, then an empty line, lone LFs") << QByteArray(defaultBytes).replace("\r\n", "\n").replace("EUR/GBP", "\"EUR/GBP").replace("EUR/USD", "") << with(2, "") << QString("the quotes around the name of leg 2 are not closed");
         QTest::newRow("unclosed quote on the last line") << QByteArray(defaultBytes).replace("1.1831\r\n", "\"1.2") << defaults << QString("the quotes around the ask of leg 3 are not closed");
         QTest::newRow("invalid UTF-8 costs that value only") << QByteArray(defaultBytes).replace("EUR/GBP", "\xFF\xFE").replace("0.7225", "9") << with(4, "9") << QString("the name of leg 2 is not text");
         QTest::newRow("UTF-8 cut short at the end of a value") << QByteArray(defaultBytes).replace("EUR/GBP", "b\xE4\t") << defaults << QString("the name of leg 2 is not text");
@@ -238,8 +239,10 @@ private slots:
         for (const QString &name : stale + kept) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            if (name != ".orbisk.set.saving-fresh1")
-                QVERIFY(file.setFileTime(old, QFileDevice::FileModificationTime));
+            // Half a second short of a minute is not stale yet.
+            const QDateTime age =
+                name == ".orbisk.set.saving-fresh1" ? QDateTime::currentDateTime().addMSecs(-59'500) : old;
+            QVERIFY(file.setFileTime(age, QFileDevice::FileModificationTime));
         }
         QVERIFY(!writeSettings(path(), initialSettings()));
         QStringList left = dir.entryList(QDir::Files | QDir::Hidden);
