@@ -105,7 +105,6 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
                                   tr("The settings could not be saved to %1: %2.")
                                       .arg(QDir::toNativeSeparators(m_location.writePath), error),
                                   QMessageBox::NoButton, this);
-    box->setObjectName(QStringLiteral("saveFailed"));
     box->addButton(QMessageBox::Retry);
     box->addButton(tr("Keep Editing"), QMessageBox::RejectRole);
     QPushButton *discard = box->addButton(tr("Close Without Saving"), QMessageBox::DestructiveRole);

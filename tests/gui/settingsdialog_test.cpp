@@ -86,6 +86,7 @@ private slots:
         QCOMPARE(captions, (QStringList{"  8 Instruments", " 88 Name", "184 Bid", "280 Ask"}));
         QCOMPARE(rows, (QStringList{" 16       1 5", " 40       2 3", " 64       3 4"}));
         QCOMPARE(field(dialog, "txtAsk2")->parentWidget()->objectName(), QStringLiteral("Frame3"));
+        QCOMPARE(field(dialog, "txtAsk2")->accessibleName(), QStringLiteral("Ask, leg 2")); // heard, not seen
         QCOMPARE(dialog->record().values(), initialSettings());
 
         QStringList visited{QApplication::focusWidget()->objectName()};
