@@ -21,7 +21,8 @@ int main()
         const std::string ours = orbisk::singleToText(value, ".");
         if (value == 0.0F ? ours != "0" : ours != expected) {
             if (++mismatches <= 20)
-                std::fprintf(stderr, "MISMATCH %llu: %s vs %s\n", static_cast<unsigned long long>(bits), ours.c_str(), expected);
+                std::fprintf(stderr, "MISMATCH %llu: %s vs %s\n", static_cast<unsigned long long>(bits),
+                             ours.c_str(), expected);
         }
         ++checked;
     }
