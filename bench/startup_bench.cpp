@@ -1,7 +1,7 @@
 // Start-up of the real program, measured from outside it: under an X server, starts Orbisk and
 // the yardstick in turn, many times, and takes the time from the process's start until the X
 // server maps its main window, and its peak resident memory at that moment.
-// Usage: startup_bench ORBISK YARDSTICK [runs [NAME YARDSTICK-NAME]]   (default 40 of each)
+// Usage: startup_bench ORBISK YARDSTICK [runs]   (default 40 of each)
 #include <xcb/xcb.h>
 
 #include <algorithm>
@@ -95,7 +95,7 @@ Sample median(std::vector<Sample> samples)
 int main(int argc, char *argv[])
 {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: startup_bench ORBISK YARDSTICK [runs [NAME YARDSTICK-NAME]]\n");
+        std::fprintf(stderr, "usage: startup_bench ORBISK YARDSTICK [runs]\n");
         return 2;
     }
     const int runs = argc > 3 ? std::atoi(argv[3]) : 40;
@@ -110,11 +110,9 @@ int main(int argc, char *argv[])
         yardstick.push_back(b);
     }
     const Sample o = median(orbisk), y = median(yardstick);
-    const char *name = argc > 5 ? argv[4] : "Orbisk";
-    const char *yardstickName = argc > 5 ? argv[5] : "empty window with the same menu";
-    std::printf("start-up to the window mapped, median of %d: %s %.1f ms, %.1f MiB; %s %.1f ms, %.1f MiB; "
-                "ratio %.2f\n",
-                runs, name, o.milliseconds, o.peakKiB / 1024.0, yardstickName, y.milliseconds,
-                y.peakKiB / 1024.0, o.milliseconds / y.milliseconds);
+    std::printf("start-up to the window mapped, median of %d: Orbisk %.1f ms, %.1f MiB; empty window with "
+                "the same menu %.1f ms, %.1f MiB; ratio %.2f\n",
+                runs, o.milliseconds, o.peakKiB / 1024.0, y.milliseconds, y.peakKiB / 1024.0,
+                o.milliseconds / y.milliseconds);
     return 0;
 }
