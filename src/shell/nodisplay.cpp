@@ -36,7 +36,7 @@ struct HeldMessage {
 
 // A message handler has no context of its own: what the guard holds lives here while it is up.
 QtMessageHandler previousHandler = nullptr;
-QList<HeldMessage> *held = nullptr;
+QList<HeldMessage> held;
 
 void holdOrEnd(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
@@ -47,25 +47,23 @@ void holdOrEnd(QtMsgType type, const QMessageLogContext &context, const QString 
                    stderr);
         std::_Exit(1);
     }
-    held->append({type, context.category, text});
+    held.append({type, context.category, text});
 }
 
 } // namespace
 
 NoDisplayGuard::NoDisplayGuard()
 {
-    held = new QList<HeldMessage>;
     previousHandler = qInstallMessageHandler(holdOrEnd);
 }
 
 NoDisplayGuard::~NoDisplayGuard()
 {
     qInstallMessageHandler(previousHandler);
-    for (const HeldMessage &message : std::as_const(*held)) {
+    for (const HeldMessage &message : std::exchange(held, {})) {
         const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
         qt_message_output(message.type, context, message.text);
     }
-    delete std::exchange(held, nullptr);
 }
 
 } // namespace orbisk
