@@ -77,10 +77,8 @@ private slots:
         // would land exactly on that point and go down to the even neighbour, 1.
         row("halfway needs one rounding", Single, "1.00000005960464477539062500001", ".", None, 1.0000001F);
         row("exactly halfway goes to even", Single, "1.000000059604644775390625", ".", None, 1.0F);
-        row("largest float", Single, "3.4028234e38", ".", None, FLT_MAX);
         row("rounds down to largest float", Single, "3.40282356e38", ".", None, FLT_MAX);
         row("rounds past largest float", Single, "3.40282357e38", ".", Overflow, 0);
-        row("1e39", Single, "1e39", ".", Overflow, 0);
         row("huge exponent", Single, "1e99999999999999999999", ".", Overflow, 0);
         row("underflow gives zero", Single, "1e-50", ".", None, 0.0);
         row("negative underflow", Single, "-1e-99999999999", ".", None, -0.0);
@@ -89,16 +87,10 @@ private slots:
         row("blank", Single, " ", ".", Conversion, 0);
         row("two separators", Single, "1..2", ".", Conversion, 0);
         row("exponent without digits", Single, "1e", ".", Conversion, 0);
-        row("exponent sign only", Single, "1e+", ".", Conversion, 0);
         row("bare exponent after a float-overflowing number", Single, "1000000000000000000000000000000000000000E", ".", Conversion, 0);
         row("nan", Single, "nan", ".", Conversion, 0);
-        row("inf", Single, "inf", ".", Conversion, 0);
-        row("hex", Single, "0x10", ".", Conversion, 0);
-        row("digit grouping", Single, "1,000.5", ".", Conversion, 0);
         row("comma when the separator is a point", Single, "1,5", ".", Conversion, 0);
         row("trailing garbage", Single, "1.5x", ".", Conversion, 0);
-        row("Arabic-Indic digits", Single, "\xD9\xA1", ".", Conversion, 0);
-        row("control character", Single, "1\x01", ".", Conversion, 0);
         row("double: 1e39 fits", Double, "1e39", ".", None, 1e39);
         row("double: 1e309 overflows", Double, "1e309", ".", Overflow, 0);
         row("whole: 2.5 -> 2", Whole, "2.5", ".", None, 2);
@@ -109,9 +101,7 @@ private slots:
         row("whole: 32767.5 overflows", Whole, "32767.5", ".", Overflow, 0);
         row("whole: -32768.5 -> -32768", Whole, "-32768.5", ".", None, -32768);
         row("whole: -32769 overflows", Whole, "-32769", ".", Overflow, 0);
-        row("whole: empty", Whole, "", ".", Conversion, 0);
         row("pips: 32767.5 overflows", Pips, "32767.5", "", Overflow, 0);
-        row("pips: infinity overflows", Pips, "inf", "", Overflow, 0);
         row("pips: nan overflows", Pips, "nan", "", Overflow, 0);
         // clang-format on
     }
