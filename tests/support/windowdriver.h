@@ -24,7 +24,16 @@ protected:
         m_window = std::make_unique<orbisk::MainWindow>(separator.toStdString(),
                                                         orbisk::SettingsLocation{{path}, path});
         m_window->show();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        QVERIFY(waitUntilActive(m_window.get()));
+    }
+    // A desktop without a window manager activates nothing by itself; on Wayland only the
+    // compositor activates windows, and being shown is as far as a test can wait.
+    static bool waitUntilActive(QWidget *window)
+    {
+        window->activateWindow();
+        return QGuiApplication::platformName() == QLatin1String("wayland")
+                   ? QTest::qWaitForWindowExposed(window)
+                   : QTest::qWaitForWindowActive(window);
     }
     void closeWindow()
     {
