@@ -24,6 +24,15 @@ def named(root, name):
     return None
 
 
+def control_names(root):
+    names = []
+    for child in (root.getChildAtIndex(i) for i in range(root.childCount)):
+        if child.getRoleName() in ("push button", "text"):
+            names.append(child.name)
+        names += control_names(child)
+    return names
+
+
 def wait_for(name, root=None, seconds=15):
     deadline = time.monotonic() + seconds
     while time.monotonic() < deadline:
@@ -46,6 +55,10 @@ def main():
     try:
         app = wait_for("orbisk")
         wait_for("Action: Wait", app)
+        # Each leg's bid, ask, spread and four step buttons say which leg they belong to.
+        for leg in ("GBP/USD", "EUR/GBP", "EUR/USD"):
+            if sum(name.endswith(", " + leg) for name in control_names(app)) != 7:
+                sys.exit(f"FAIL: not 7 controls name {leg}: {control_names(app)}")
         wait_for("Bid, EUR/USD", app).queryEditableText().setTextContents("1.1845")
         wait_for("Rate one pip up, EUR/USD", app).queryAction().doAction(0)
         action = wait_for("Action: Sell", app)

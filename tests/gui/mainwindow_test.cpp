@@ -3,7 +3,6 @@
 #include "support/textcheck.h"
 #include "support/windowdriver.h"
 
-#include <QAccessible>
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
@@ -33,10 +32,6 @@ const QStringList board = {"txtBid1", "txtAsk1", "txtBidCross1", "txtAskCross1"}
 const QStringList inert = {"txtBidCross2", "txtBidCross3", "txtAskCross2",  "txtAskCross3",
                            "btnBuyCross2", "btnBuyCross3", "btnSellCross2", "btnSellCross3"};
 
-QString spoken(QWidget *widget, QAccessible::Text what)
-{
-    return QAccessible::queryAccessibleInterface(widget)->text(what);
-}
 
 } // namespace
 
@@ -119,23 +114,6 @@ private slots:
         for (int x = 0; x < shown.width() / 2; ++x)
             darkest = qMin(darkest, qGray(shown.pixel(x, shown.height() / 2)));
         QVERIFY2(darkest < 80, qPrintable(QString::number(darkest)));
-    }
-
-    void screenReader_hearsLegNamesAndTheSignal()
-    {
-        for (QWidget *widget : m_window->centralWidget()->findChildren<QWidget *>()) {
-            if (qobject_cast<QLineEdit *>(widget) || qobject_cast<QPushButton *>(widget))
-                QVERIFY2(!spoken(widget, QAccessible::Name).isEmpty(), qPrintable(widget->objectName()));
-        }
-        QCOMPARE(spoken(find("txtBid1"), QAccessible::Name), QStringLiteral("Bid, GBP/USD"));
-        QCOMPARE(spoken(find("btnRateUp3"), QAccessible::Name), QStringLiteral("Rate one pip up, EUR/USD"));
-        QCOMPARE(spoken(find("btnSpreadDown2"), QAccessible::Name),
-                 QStringLiteral("Spread one pip narrower, EUR/GBP"));
-        QCOMPARE(spoken(find("btnAction"), QAccessible::Name), QStringLiteral("Action: Wait"));
-        retype("txtBid3", "1.1845");
-        click("btnRateUp3");
-        QCOMPARE(spoken(find("btnAction"), QAccessible::Name), QStringLiteral("Action: Sell"));
-        QCOMPARE(spoken(find("btnAction"), QAccessible::Description), QStringLiteral("Buy 1+2 Sell 3"));
     }
 
     void frameCaptions_startAtTheFrameEdge()
