@@ -1,13 +1,13 @@
 #include "settings/settingsfile.h"
 #include "support/settingsfixture.h"
 
+#include <QBuffer>
 #include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 
 #include <csignal>
-#include <cstring>
 #include <linux/capability.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -39,31 +39,23 @@ bool dropPermissionOverrides()
 }
 
 // Gives its bytes, then fails as a disk that goes bad part-way.
-class FailingDevice final : public QIODevice {
+class FailingDevice final : public QBuffer {
 public:
-    explicit FailingDevice(QByteArray bytes)
-        : m_bytes(std::move(bytes))
+    explicit FailingDevice(const QByteArray &bytes)
     {
+        setData(bytes);
         open(QIODevice::ReadOnly);
     }
+    bool atEnd() const override { return false; }
 
 protected:
     qint64 readData(char *data, qint64 size) override
     {
-        if (m_bytes.isEmpty()) {
+        const qint64 n = QBuffer::readData(data, size);
+        if (n == 0)
             setErrorString(QStringLiteral("Input/output error"));
-            return -1;
-        }
-        const qint64 n = qMin(size, qint64(m_bytes.size()));
-        std::memcpy(data, m_bytes.constData(), n);
-        m_bytes.remove(0, n);
-        return n;
+        return n == 0 ? -1 : n;
     }
-    qint64 writeData(const char *, qint64) override { return -1; }
-    qint64 size() const override { return qint64(1) << 20; } // more than it gives: not at its end
-
-private:
-    QByteArray m_bytes;
 };
 
 } // namespace
@@ -104,10 +96,8 @@ private slots:
         QTest::newRow("quoted value keeps commas and blanks") << QByteArray(defaultBytes).replace("EUR/USD", " \"EUR, USD \"") << with(2, "EUR, USD ") << QString();
         QTest::newRow("quoted value keeps a line break") << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR\r\nUSD\"") << with(2, "EUR\r\nUSD") << QString();
         QTest::newRow("NUL after the closing quote is dropped") << QByteArray(defaultBytes).replace("EUR/USD", QByteArray("\"EUR\"\0x", 7)) << with(2, "EUR") << QString();
-        QTest::newRow("text after the closing quote is dropped") << QByteArray(defaultBytes).replace("EUR/USD", "\"EUR\"/USD") << with(2, "EUR") << QString();
         QTest::newRow("empty line is an empty value") << QByteArray(defaultBytes).replace("0.7225", "") << with(4, "") << QString();
         QTest::newRow("blanks around an unquoted value are dropped") << QByteArray(defaultBytes).replace("0.7225", " \t0.7225  ") << defaults << QString();
-        QTest::newRow("inner blanks stay") << QByteArray(defaultBytes).replace("GBP/USD", "GBP USD") << with(0, "GBP USD") << QString();
         QTest::newRow("lone LF ends a line") << QByteArray(defaultBytes).replace("\r\n", "\n") << defaults << QString();
         QTest::newRow("lone CR ends a line") << QByteArray(defaultBytes).replace("\r\n", "\r") << defaults << QString();
         QTest::newRow("lines after the ninth are ignored") << defaultBytes + "extra\r\n\"unclosed" << defaults << QString();
