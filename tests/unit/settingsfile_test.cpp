@@ -129,6 +129,10 @@ private slots:
         QVERIFY(read.present);
         QCOMPARE(read.values, values);
         QCOMPARE(read.problems.join("; "), problems);
+        // Whatever was read is saved and read back whole and unchanged.
+        QVERIFY(!writeSettings(path(), values));
+        QCOMPARE(readSettings(path()).values, values);
+        QVERIFY(readSettings(path()).whole());
     }
 
     void read_absentUnreadableOrNotAFile()
