@@ -2,9 +2,11 @@
 // real typing and pasting.
 #pragma once
 
+#include "forms/layoutfont.h"
 #include "shell/mainwindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -83,6 +85,34 @@ protected:
     static QMessageBox *openMessageBox()
     {
         return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    }
+
+    // A window's controls, a line each: name, parent, place and size in pixels, element number
+    // and shown text. Compared with the drawings in tests/gui/layouts.
+    static QStringList layoutOf(const QWidget *window)
+    {
+        QStringList lines{QStringLiteral("%1x%2").arg(window->width()).arg(window->height())};
+        for (const QWidget *w : window->findChildren<QWidget *>()) {
+            if (!w->objectName().startsWith(QLatin1String("qt_")))
+                lines << QStringLiteral("%1 in %2: %3,%4 %5x%6 [%7] \"%8\"")
+                             .arg(w->objectName(), w->parentWidget() == window
+                                                       ? QStringLiteral("the window")
+                                                       : w->parentWidget()->objectName())
+                             .arg(w->x())
+                             .arg(w->y())
+                             .arg(w->width())
+                             .arg(w->height())
+                             .arg(w->property("element").toInt())
+                             .arg(orbisk::shownText(w));
+        }
+        return lines;
+    }
+    static QStringList drawnLayout(const QString &name)
+    {
+        QFile file(QStringLiteral(ORBISK_LAYOUTS "/") + name);
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+            return {"no drawing " + file.fileName()};
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
     }
 
     std::unique_ptr<orbisk::MainWindow> m_window;
