@@ -94,9 +94,7 @@ void SettingsDialog::closeEvent(QCloseEvent *event)
     if (const auto error = saveSettings(m_location, record().values())) {
         event->ignore();
         askAfterFailedSave(*error);
-        return;
     }
-    event->accept();
 }
 
 void SettingsDialog::askAfterFailedSave(const QString &error)
