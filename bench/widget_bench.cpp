@@ -1,5 +1,4 @@
 // A click on a rate button of the real window, offscreen, through to every field updated.
-#include "forms/layoutstyle.h"
 #include "shell/mainwindow.h"
 
 #include <QApplication>
@@ -31,7 +30,6 @@ int main(int argc, char *argv[])
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    orbisk::applyLayoutStyle();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -1,5 +1,7 @@
 #include "forms/formlayout.h"
 
+#include "forms/layoutstyle.h"
+
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -68,12 +70,19 @@ std::vector<QWidget *> buildForm(QWidget *client, const FormSpec &form)
                 focusable.emplace_back(control.tabIndex, widget);
         }
     };
+    std::vector<QGroupBox *> boxes;
     for (const FrameSpec &frame : form.frames) {
-        auto *box = new QGroupBox(frame.caption, client);
+        auto *box = boxes.emplace_back(new QGroupBox(frame.caption, client));
         place(box, frame.name, frame.rect, frame.element);
         add(frame.controls, box);
     }
     add(form.controls, client);
+    // The frames' own style, made after them so that it outlives them as the client's child;
+    // their controls keep the application's.
+    auto *frameStyle = new CompactFrameStyle;
+    frameStyle->setParent(client);
+    for (QGroupBox *box : boxes)
+        box->setStyle(frameStyle);
 
     std::stable_sort(focusable.begin(), focusable.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });

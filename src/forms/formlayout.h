@@ -122,9 +122,9 @@ std::array<ControlKind, legCount> perLeg(Legs &legs, Widget *Leg::*member)
     return kinds;
 }
 
-// Creates the controls as children of the client widget, names them, stores the handles, and
-// chains the keyboard focus order by ascending tab index. Returns the focusable controls in
-// that order.
+// Creates the controls as children of the client widget, names them, stores the handles, draws
+// the frames in CompactFrameStyle, and chains the keyboard focus order by ascending tab index. Returns the
+// focusable controls in that order.
 std::vector<QWidget *> buildForm(QWidget *client, const FormSpec &form);
 
 } // namespace orbisk

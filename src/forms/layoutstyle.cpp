@@ -1,6 +1,5 @@
 #include "forms/layoutstyle.h"
 
-#include <QApplication>
 #include <QStyleOption>
 
 namespace orbisk {
@@ -14,11 +13,6 @@ QRect CompactFrameStyle::subControlRect(ComplexControl control, const QStyleOpti
         rect.moveLeft(option->rect.left());
     }
     return rect;
-}
-
-void applyLayoutStyle()
-{
-    QApplication::setStyle(new CompactFrameStyle);
 }
 
 } // namespace orbisk

@@ -1,4 +1,4 @@
-// How the fixed layouts are drawn: the application's own style with compact frame captions.
+// How the fixed layouts' frames are drawn: the application's style with compact captions.
 #pragma once
 
 #include <QProxyStyle>
@@ -15,8 +15,5 @@ public:
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex *option, SubControl subControl,
                          const QWidget *widget) const override;
 };
-
-// Installs CompactFrameStyle over the application's style.
-void applyLayoutStyle();
 
 } // namespace orbisk

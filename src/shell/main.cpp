@@ -1,4 +1,3 @@
-#include "forms/layoutstyle.h"
 #include "settings/settingslocation.h"
 #include "shell/appicon.h"
 #include "shell/commandline.h"
@@ -42,7 +41,6 @@ int main(int argc, char *argv[])
         return answer(*leftover);
 
     QGuiApplication::setDesktopFileName(QStringLiteral("orbisk"));
-    orbisk::applyLayoutStyle();
     orbisk::MainWindow window(QLocale::system().decimalPoint().toStdString(), settings);
     window.show();
     QApplication::setWindowIcon(orbisk::applicationIcon());

@@ -34,7 +34,6 @@ class MainWindowTest : public QObject, private WindowDriver {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { applyLayoutStyle(); }
     void init()
     {
         QTest::failOnWarning(
@@ -109,6 +108,8 @@ private slots:
         const std::unique_ptr<QStyle> indenting(QStyleFactory::create("Windows"));
         QVERIFY(captionLeft(*indenting) > 0);
         QCOMPARE(captionLeft(CompactFrameStyle(QStyleFactory::create("Windows"))), 0);
+        for (QGroupBox *each : m_window->findChildren<QGroupBox *>())
+            QVERIFY(dynamic_cast<CompactFrameStyle *>(each->style()));
     }
 
     void menu_hasFourEntriesWithShortcuts()

@@ -1,4 +1,3 @@
-#include "forms/layoutstyle.h"
 #include "settings/settingsdialog.h"
 #include "support/settingsfixture.h"
 #include "support/windowdriver.h"
@@ -47,7 +46,6 @@ class SettingsDialogTest : public QObject, private SettingsFileFixture, private 
     }
 
 private slots:
-    void initTestCase() { applyLayoutStyle(); }
     void init()
     {
         QTest::failOnWarning(
