@@ -77,8 +77,10 @@ private slots:
         }
         QCOMPARE(visited, (QStringList{"txtBid3", "txtBid2", "txtBid1", "txtInstr3", "txtInstr2", "txtInstr1",
                                        "txtAsk1", "txtAsk2", "txtAsk3", "txtBid3"}));
-        retype(field(dialog, "txtInstr1"), "EUR\"/USD"); // the file could not hold the quote
-        QCOMPARE(field(dialog, "txtInstr1")->text(), QStringLiteral("EUR/USD"));
+        for (const QString name : {"txtInstr1", "txtAsk3"}) { // the file could not hold the quote
+            retype(field(dialog, name), "1\"2");
+            QCOMPARE(field(dialog, name)->text(), QStringLiteral("12"));
+        }
     }
 
     void startup_copiesTheFileButKeepsSpreads()

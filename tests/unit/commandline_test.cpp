@@ -80,8 +80,9 @@ private slots:
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitStatus(), QProcess::NormalExit); // no abort, no core
         QCOMPARE(program.exitCode(), status);
-        const QString said =
-            QString::fromLocal8Bit(program.readAllStandardError() + program.readAllStandardOutput());
+        // Answers go to standard output, errors and notices to standard error.
+        const QString said = QString::fromLocal8Bit(status == 0 ? program.readAllStandardOutput()
+                                                                : program.readAllStandardError());
         QVERIFY2(said.startsWith(output) && said.count('\n') == output.count('\n') + (status == 2 ? 3 : 0),
                  qPrintable(said));
     }
