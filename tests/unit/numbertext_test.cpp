@@ -82,6 +82,9 @@ private slots:
         row("huge exponent", Single, "1e99999999999999999999", ".", Overflow, 0);
         row("underflow gives zero", Single, "1e-50", ".", None, 0.0);
         row("negative underflow", Single, "-1e-99999999999", ".", None, -0.0);
+        // Long texts whose digits and exponent nearly cancel: the sign of the magnitude decides.
+        row("800 digits, e-1000, underflow", Single, ("1" + std::string(800, '0') + "e-1000").c_str(), ".", None, 0.0);
+        row("100 leading zeros, e50, underflow", Single, ("0." + std::string(100, '0') + "1e50").c_str(), ".", None, 0.0);
         row("zero with huge exponent", Single, "0e99999999999", ".", None, 0.0);
         row("empty", Single, "", ".", Conversion, 0);
         row("blank", Single, " ", ".", Conversion, 0);
