@@ -159,6 +159,16 @@ private slots:
         setMode(path(), 0600);
     }
 
+    // A program started with its standard input closed gets descriptor 0 for the next file.
+    void readAndWrite_withStandardInputClosed()
+    {
+        put(defaultBytes);
+        ::close(STDIN_FILENO);
+        QCOMPARE(readSettings(path()).values, initialSettings());
+        QVERIFY(!writeSettings(path(), with(0, "zero")));
+        QCOMPARE(readSettings(path()).values, with(0, "zero"));
+    }
+
     void read_errorPartWay_keepsWhatWasRead()
     {
         FailingDevice device("GBP/USD\r\nX\r\nEUR");
