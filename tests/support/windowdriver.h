@@ -1,5 +1,5 @@
-// Drives the real main window offscreen as a user would: controls found by name, real clicks,
-// real typing and pasting.
+// Drives the real main window as a user would, offscreen or on a desktop: controls found by
+// name, real clicks, real typing and pasting.
 #pragma once
 
 #include "forms/layoutfont.h"
