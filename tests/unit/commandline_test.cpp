@@ -21,6 +21,7 @@ private slots:
         QTest::newRow("--help names the settings file") << QStringList{"--bogus", "--help"} << false << 0 << "Usage: orbisk [options]\n";
         QTest::newRow("-h") << QStringList{"-h"} << false << 0 << "Usage: orbisk [options]\n";
         QTest::newRow("--version") << QStringList{"--version"} << false << 0 << "Orbisk 1.0\n";
+        QTest::newRow("Qt's -platformtheme is not -h") << QStringList{"-platformtheme", "gtk3"} << false << -1 << "";
         QTest::newRow("anything else waits for Qt") << QStringList{"-geometry", "300x200+10+10", "--bogus"} << false << -1 << "";
         QTest::newRow("nothing Qt left: starts") << QStringList{} << true << -1 << "";
         QTest::newRow("unknown option, as typed") << QStringList{"--bogus"} << true << 2 << "orbisk: Unknown option '--bogus'.\nTry 'orbisk --help'";
