@@ -236,6 +236,19 @@ private slots:
         QCOMPARE(texts(board), (QStringList{"1.6363", "1.6368", "", ""}));
     }
 
+    // Fitting counts every pixel of ink: a text one pixel wider than its room takes a smaller size.
+    void layoutFont_fitsToThePixel()
+    {
+        QWidget window;
+        auto *label = new QLabel(QStringLiteral("Instruments"), &window);
+        QFont font = QApplication::font();
+        font.setPointSizeF(std::min(font.pointSizeF(), largestLayoutPointSize));
+        label->setFixedWidth(QFontMetrics(font).boundingRect(label->text()).right());
+        LayoutFont fit(&window);
+        fit.start({});
+        QVERIFY(window.font().pointSizeF() < font.pointSizeF());
+    }
+
     void longFigure_showsItsBeginningOutOfFocus()
     {
         const QString quote = "1." + QString(40, '9');

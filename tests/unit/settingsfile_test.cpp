@@ -113,6 +113,7 @@ private slots:
         QTest::newRow("UTF-8 cut short at the end of a value") << QByteArray(defaultBytes).replace("EUR/GBP", "b\xE4\t") << defaults << QString("the name of leg 2 is not text");
         QTest::newRow("value longer than a text box holds") << QByteArray(defaultBytes).replace("EUR/GBP", QByteArray(40'000, 'x')) << defaults << QString("the name of leg 2 is too long");
         QTest::newRow("value too long to read, then two more") << QByteArray(defaultBytes).replace("EUR/GBP", QByteArray(200'000, 'x')).replace("0.7225", "9") << with(4, "9") << QString("the name of leg 2 is too long");
+        QTest::newRow("too long to read, and not text either") << QByteArray(defaultBytes).replace("EUR/GBP", QByteArray(200'000, '\xFF')) << defaults << QString("the name of leg 2 is too long");
         QTest::newRow("quoted value too long to read") << QByteArray(defaultBytes).replace("EUR/GBP", "\"" + QByteArray(200'000, 'x') + "\"") << defaults << QString("the name of leg 2 is too long");
         QTest::newRow("two unreadable values") << QByteArray(defaultBytes).replace("EUR/GBP", "\xFF").replace("0.7230", "\"") << defaults << QString("the name of leg 2 is not text; the quotes around the ask of leg 2 are not closed");
         QTest::newRow("megabytes after a closing quote") << "\"a\"" + QByteArray(5'000'000, 'x') << with(0, "a") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
@@ -236,16 +237,19 @@ private slots:
     {
         const QDir dir(m_dir.path());
         const QDateTime old = QDateTime::currentDateTime().addDays(-1);
-        const QStringList stale = {".orbisk.set.saving-aB3xY9", ".orbisk.set.saving-000000"};
+        const QStringList stale = {".orbisk.set.saving-aB3xY9", ".orbisk.set.saving-000000",
+                                   ".orbisk.set.saving-60s500"};
         const QStringList kept = {".orbisk.set.saving-fresh1",  "orbisk.set.backup",
                                   "orbisk.set.2024Q1",          "orbisk.set.aB3xY9",
                                   ".orbisk.set.saving-abcdefg", ".other.set.saving-aB3xY9"};
         for (const QString &name : stale + kept) {
             QFile file(dir.filePath(name));
             QVERIFY(file.open(QIODevice::WriteOnly));
-            // Half a second short of a minute is not stale yet.
+            // A minute is the line: half a second either side.
             const QDateTime age =
-                name == ".orbisk.set.saving-fresh1" ? QDateTime::currentDateTime().addMSecs(-59'500) : old;
+                name == ".orbisk.set.saving-fresh1"   ? QDateTime::currentDateTime().addMSecs(-59'500)
+                : name == ".orbisk.set.saving-60s500" ? QDateTime::currentDateTime().addMSecs(-60'500)
+                                                      : old;
             QVERIFY(file.setFileTime(age, QFileDevice::FileModificationTime));
         }
         QVERIFY(!writeSettings(path(), initialSettings()));
