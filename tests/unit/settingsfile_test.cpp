@@ -279,6 +279,17 @@ private slots:
         QVERIFY(mine.open(QIODevice::ReadOnly));
         QCOMPARE(mine.readAll(), QByteArray("mine"));
         QVERIFY(mine.remove() && copy.remove());
+
+        // Every name taken by other files: none is overwritten, and keeping fails.
+        const QTemporaryDir crowded;
+        const QString file = crowded.filePath("orbisk.set");
+        for (int number = 0; number < 100; ++number) {
+            const QString suffix = number == 0   ? ""
+                                   : number == 1 ? ".unread"
+                                                 : ".unread-" + QString::number(number);
+            QVERIFY(QFile(file + suffix).open(QIODevice::WriteOnly));
+        }
+        QCOMPARE(keepCopy(file).error, "no copy of it could be kept: too many copies are kept already");
     }
 
     void roundTrip_keepsAwkwardValues_data()
