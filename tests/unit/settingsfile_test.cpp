@@ -117,7 +117,8 @@ private slots:
         QTest::newRow("quoted value too long to read") << QByteArray(defaultBytes).replace("EUR/GBP", "\"" + QByteArray(200'000, 'x') + "\"") << defaults << QString("the name of leg 2 is too long");
         QTest::newRow("two unreadable values") << QByteArray(defaultBytes).replace("EUR/GBP", "\xFF").replace("0.7230", "\"") << defaults << QString("the name of leg 2 is not text; the quotes around the ask of leg 2 are not closed");
         QTest::newRow("megabytes after a closing quote") << "\"a\"" + QByteArray(5'000'000, 'x') << with(0, "a") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
-        QTest::newRow("just over 2.36 MB of blanks") << "a\r\n" + QByteArray(2'400'000, ' ') << with(0, "a") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
+        QTest::newRow("a byte short of the 2,359,260-byte limit") << "a\r\n" + QByteArray(2'359'256, ' ') << with(0, "a") << QString("it holds only 1 of its 9 values");
+        QTest::newRow("at the limit, more may follow") << "a\r\n" + QByteArray(2'359'257, ' ') << with(0, "a") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
         // clang-format on
     }
     void read_followsTheFieldRules()
