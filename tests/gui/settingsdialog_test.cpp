@@ -124,8 +124,9 @@ private slots:
             QByteArray("usd/chf\x1b\xC2\x85\0\r\nEUR/GBP\r\nEUR/USD\r\n\"1,5\"\r\n", 38)));
 
         QTRY_COMPARE(settingsDialogs().size(), 0);
-        put(QByteArray(defaultBytes).replace("EUR/GBP", "reread"));
+        put("GBP/USD\r\nreread\r\n");
         QCOMPARE(openSettings()->record().values().at(1), QStringLiteral("reread")); // built anew: read again
+        QTRY_VERIFY(openMessageBox() && openMessageBox()->text().contains("only 2 of its 9 values"));
         closeWindow();
         openWindow(path());
         QCOMPARE(legNames(), QStringLiteral("GBP/USD reread EUR/USD"));
