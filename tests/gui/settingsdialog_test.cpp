@@ -107,6 +107,21 @@ private slots:
         QCOMPARE(dialog->record().values().mid(0, 4), (QStringList{"GBP/USD", "EUR/GBP", "EUR/USD", "9.9"}));
     }
 
+    // Only a display server stacks windows; offscreen has no order to look at.
+    void settingsAgain_bringsTheDialogToTheTop()
+    {
+        if (QGuiApplication::platformName() != QLatin1String("xcb"))
+            QSKIP("no stacking order on this platform");
+        openWindow(path());
+        SettingsDialog *dialog = openSettings();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        dialog->move(m_window->pos());
+        m_window->raise();
+        QTRY_COMPARE(QApplication::topLevelAt(dialog->geometry().center()), m_window.get());
+        QCOMPARE(openSettings(), dialog);
+        QTRY_COMPARE(QApplication::topLevelAt(dialog->geometry().center()), dialog);
+    }
+
     void close_savesForTheNextStartOnly()
     {
         openWindow(path());
