@@ -123,8 +123,8 @@ std::array<ControlKind, legCount> perLeg(Legs &legs, Widget *Leg::*member)
 }
 
 // Creates the controls as children of the client widget, names them, stores the handles, draws
-// the frames in CompactFrameStyle, and chains the keyboard focus order by ascending tab index. Returns the
-// focusable controls in that order.
+// the frames in CompactFrameStyle, and chains the keyboard focus order by ascending tab index.
+// Returns the focusable controls in that order.
 std::vector<QWidget *> buildForm(QWidget *client, const FormSpec &form);
 
 } // namespace orbisk
