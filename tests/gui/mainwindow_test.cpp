@@ -128,12 +128,7 @@ private slots:
     void keys_pressNoButtonButTheirOwn()
     {
         QTest::keyClick(find("txtBid1"), Qt::Key_S, Qt::ControlModifier);
-        const auto settingsShown = [] {
-            const QWidgetList windows = QApplication::topLevelWidgets();
-            return std::any_of(windows.cbegin(), windows.cend(),
-                               [](QWidget *w) { return w->objectName() == "frmSetting" && w->isVisible(); });
-        };
-        QTRY_VERIFY(settingsShown());
+        QTRY_VERIFY(!settingsDialogs().isEmpty() && settingsDialogs().first()->isVisible());
         // No button is the default or the cancel one. (A focused button takes the keys the desktop
         // says press buttons, Enter among them on some.)
         QTest::keyClick(find("txtBid1"), Qt::Key_Return);
@@ -274,10 +269,7 @@ private slots:
                          qEnvironmentVariableIntValue("ORBISK_EXPECT_POINTS"));
         QCOMPARE(QApplication::palette().color(QPalette::Window).lightness() < 128,
                  qEnvironmentVariableIsSet("ORBISK_EXPECT_DARK"));
-        m_window->findChild<QAction *>(QStringLiteral("Settings"))->trigger();
-        QWidget *settings = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            settings = top->objectName() == "frmSetting" ? top : settings;
+        QWidget *settings = openSettings();
         QVERIFY(settings && QTest::qWaitForWindowExposed(settings));
         find<QLineEdit>("txtBid3")->setText("1.1845"); // the dialog is the active window
         click("btnRateUp3");

@@ -1,24 +1,12 @@
-#include "settings/settingsdialog.h"
 #include "support/settingsfixture.h"
 #include "support/windowdriver.h"
 
-#include <QAction>
 #include <QRegularExpression>
 #include <QTimer>
 
 using namespace orbisk;
 
 namespace {
-
-QList<SettingsDialog *> settingsDialogs()
-{
-    QList<SettingsDialog *> dialogs;
-    for (QWidget *widget : QApplication::topLevelWidgets()) {
-        if (auto *dialog = qobject_cast<SettingsDialog *>(widget))
-            dialogs << dialog;
-    }
-    return dialogs;
-}
 
 void clickButton(QMessageBox *box, const QString &text)
 {
@@ -37,13 +25,6 @@ QLineEdit *field(QWidget *window, const QString &name)
 
 class SettingsDialogTest : public QObject, private SettingsFileFixture, private WindowDriver {
     Q_OBJECT
-
-    SettingsDialog *openSettings()
-    {
-        m_window->findChild<QAction *>(QStringLiteral("Settings"))->trigger();
-        const auto dialogs = settingsDialogs();
-        return dialogs.size() == 1 && dialogs.first()->isVisible() ? dialogs.first() : nullptr;
-    }
 
 private slots:
     void init()

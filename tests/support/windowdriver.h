@@ -3,8 +3,10 @@
 #pragma once
 
 #include "forms/layoutfont.h"
+#include "settings/settingsdialog.h"
 #include "shell/mainwindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -85,6 +87,23 @@ protected:
     static QMessageBox *openMessageBox()
     {
         return qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+    }
+
+    static QList<orbisk::SettingsDialog *> settingsDialogs()
+    {
+        QList<orbisk::SettingsDialog *> dialogs;
+        for (QWidget *widget : QApplication::topLevelWidgets()) {
+            if (auto *dialog = qobject_cast<orbisk::SettingsDialog *>(widget))
+                dialogs << dialog;
+        }
+        return dialogs;
+    }
+    // The Settings command; the one dialog it shows, or none.
+    orbisk::SettingsDialog *openSettings() const
+    {
+        m_window->findChild<QAction *>(QStringLiteral("Settings"))->trigger();
+        const auto dialogs = settingsDialogs();
+        return dialogs.size() == 1 && dialogs.first()->isVisible() ? dialogs.first() : nullptr;
     }
 
     // A window's controls, a line each: name, parent, place and size in pixels, element number
