@@ -14,7 +14,7 @@ namespace orbisk {
 
 SettingsDialog::SettingsDialog(const SettingsLocation &location)
     : QWidget(nullptr, Qt::Window)
-    , m_location(location)
+    , m_store(location)
     , m_layoutFont(this)
 {
     setObjectName(QStringLiteral("frmSetting"));
@@ -41,30 +41,11 @@ SettingsDialog::SettingsDialog(const SettingsLocation &location)
         }
     }
 
-    const QString readPath = m_location.readPath();
-    const SettingsRead read = readSettings(readPath);
-    const SettingsRecord values = SettingsRecord::fromValues(read.values);
+    const SettingsRecord values = SettingsRecord::fromValues(m_store.values());
     for (int leg = 0; leg < legCount; ++leg) {
         m_controls.legs[leg].name->setText(values.names[leg]);
         m_controls.legs[leg].bid->setText(values.bids[leg]);
         m_controls.legs[leg].ask->setText(values.asks[leg]);
-    }
-    if (!read.whole()) {
-        m_loadProblem =
-            tr("The settings file %1 was not read whole: %2. The built-in values are used "
-               "in place of what was not read.")
-                .arg(QDir::toNativeSeparators(readPath), read.problems.join(QStringLiteral("; ")));
-        // Saving replaces the file: its bytes are kept first, whatever the user does next.
-        if (readPath == m_location.writePath) {
-            m_keepBeforeSaving = true;
-            const KeptCopy kept = keepCopy(readPath);
-            if (!kept.path.isEmpty())
-                m_loadProblem +=
-                    u' ' + tr("The file as it was is kept as %1.").arg(QDir::toNativeSeparators(kept.path));
-            else if (!kept.error.isEmpty())
-                m_loadProblem +=
-                    u' ' + tr("Closing the Settings window will not save over it: %1.").arg(kept.error);
-        }
     }
     m_layoutFont.start({});
 }
@@ -84,14 +65,7 @@ void SettingsDialog::closeEvent(QCloseEvent *event)
 {
     if (m_closeWithoutSaving)
         return; // a close event arrives accepted
-    if (m_keepBeforeSaving) {
-        if (const KeptCopy kept = keepCopy(m_location.writePath); !kept.error.isEmpty()) {
-            event->ignore();
-            askAfterFailedSave(tr("the file was not read whole, and %1").arg(kept.error));
-            return;
-        }
-    }
-    if (const auto error = saveSettings(m_location, record().values())) {
+    if (const auto error = m_store.save(record().values())) {
         event->ignore();
         askAfterFailedSave(*error);
     }
@@ -101,7 +75,7 @@ void SettingsDialog::askAfterFailedSave(const QString &error)
 {
     QMessageBox *box = messageBox(QMessageBox::Warning,
                                   tr("The settings could not be saved to %1: %2.")
-                                      .arg(QDir::toNativeSeparators(m_location.writePath), error),
+                                      .arg(QDir::toNativeSeparators(m_store.writePath()), error),
                                   QMessageBox::NoButton, this);
     box->addButton(QMessageBox::Retry);
     box->addButton(tr("Keep Editing"), QMessageBox::RejectRole);

@@ -3,8 +3,8 @@
 #pragma once
 
 #include "forms/layoutfont.h"
-#include "settings/settingsfile.h"
 #include "settings/settingslayout.h"
+#include "settings/settingsstore.h"
 
 #include <QString>
 #include <QWidget>
@@ -23,7 +23,7 @@ public:
 
     // What was wrong with a file that was present but not read whole, and where its bytes are
     // kept; empty otherwise.
-    [[nodiscard]] QString loadProblem() const { return m_loadProblem; }
+    [[nodiscard]] QString loadProblem() const { return m_store.warning(); }
 
 protected:
     // Saves the fields. When that fails the user chooses: retry, keep editing, or close
@@ -34,9 +34,7 @@ private:
     void askAfterFailedSave(const QString &error);
 
     SettingsControls m_controls;
-    SettingsLocation m_location;
-    QString m_loadProblem;
-    bool m_keepBeforeSaving = false; // the file was not read whole: keep its bytes before replacing it
+    SettingsStore m_store;
     bool m_closeWithoutSaving = false;
     LayoutFont m_layoutFont;
 };
