@@ -88,15 +88,22 @@ private:
     bool m_failed = false;
 };
 
-// Consumes one line end (CR LF, CR or LF) or comma if one is next; reports whether it did.
+// Consumes one line end or comma if one is next; reports whether it did. A line end is a LF, a
+// run of CRs and the LF after it (a CR LF file passed through a text-mode conversion once more
+// has CR CR LF), or a lone CR.
 bool consumeDelimiter(ByteSource &in)
 {
     const int c = in.peek();
     if (c != ',' && !isLineEnd(c))
         return false;
     in.get();
+    QByteArray returns;
+    while (c == '\r' && in.peek() == '\r')
+        returns += static_cast<char>(in.get());
     if (c == '\r' && in.peek() == '\n')
         in.get();
+    else if (!returns.isEmpty())
+        in.unget(returns); // lone CRs: each ends a line of its own
     return true;
 }
 
@@ -242,6 +249,11 @@ EncodedSettings encodeSettings(const QStringList &values)
     QStringEncoder encoder(QStringEncoder::System);
     for (qsizetype i = 0; i < values.size(); ++i) {
         const QString &value = values[i];
+        // What the reader could not take back is refused, not saved to be lost at the next start.
+        if (value.size() > maxValueLength) {
+            encoded.problem = FormatText::tr("%1 is too long").arg(FormatText::valueName(i));
+            return encoded;
+        }
         const bool needsQuotes =
             value.contains(u',') || value.contains(u'\r') || value.contains(u'\n') ||
             (!value.isEmpty() && (isBlank(value.front().unicode()) || isBlank(value.back().unicode())));
@@ -251,7 +263,7 @@ EncodedSettings encodeSettings(const QStringList &values)
             return encoded;
         }
         const QByteArray bytes = encoder(needsQuotes ? u'"' + value + u'"' : value);
-        if (encoder.hasError()) {
+        if (encoder.hasError() || !value.isValidUtf16()) {
             encoded.problem = FormatText::tr("%1 holds a character the system's encoding lacks")
                                   .arg(FormatText::valueName(i));
             return encoded;

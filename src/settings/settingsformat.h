@@ -42,8 +42,9 @@ struct SettingsRead {
 };
 
 // Reads the first nine fields and nothing after them:
-// - an unquoted field runs to the next comma or line end (CR LF, or a lone CR or LF), and the
-//   blanks (spaces, tabs) around it are not part of the value; an empty line is an empty value;
+// - an unquoted field runs to the next comma or line end (LF, CRs and the LF after them, or a
+//   lone CR), and the blanks (spaces, tabs) around it are not part of the value; an empty line
+//   is an empty value;
 // - a field starting with a double quote (after blanks) runs to the next double quote, commas
 //   and line breaks included; what follows the closing quote up to the next comma or line end
 //   is dropped.
@@ -63,7 +64,8 @@ struct EncodedSettings {
 // byte-order mark. A value holding a comma, a line break, or blanks at either end is written in
 // double quotes, which the reader takes whole; every other value is written exactly as it is.
 // What makes the bytes impossible: a value that would need quotes but holds a double quote,
-// one that starts with a double quote, or a character the system encoding lacks.
+// one that starts with a double quote, a character the system encoding lacks, or a value
+// longer than the reader takes back.
 EncodedSettings encodeSettings(const QStringList &values);
 
 } // namespace orbisk
