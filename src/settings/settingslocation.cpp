@@ -4,6 +4,8 @@
 #include <QFileInfo>
 
 #include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orbisk {
@@ -16,11 +18,36 @@ QString userFileIn(const QString &configFolder)
     return QDir(configFolder).filePath(QStringLiteral("orbisk/") + fileName);
 }
 
+bool runAsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+bool ownedByRoot(const QString &folder)
+{
+    struct stat status {};
+    return ::stat(QFile::encodeName(folder).constData(), &status) == 0 && status.st_uid == 0;
+}
+
 bool canWrite(const QString &folder)
 {
     // Asked with the effective rights: root that gave up overriding permissions cannot write
-    // there, whatever access() says.
-    return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) == 0;
+    // there, whatever access() says. Root leaves another user's folder alone.
+    return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) == 0 &&
+           (!runAsRoot() || ownedByRoot(folder));
+}
+
+// $HOME where it is an absolute path, else the user database's home. Run as root, always
+// root's own: "sudo -E" keeps the user's HOME, and root's files there would be beyond that
+// user's reach. Empty when neither is known.
+QString homeFolder()
+{
+    const QString home = qEnvironmentVariable("HOME");
+    if (!runAsRoot() && QDir::isAbsolutePath(home))
+        return home;
+    const passwd *user = ::getpwuid(::geteuid());
+    const QString known = user ? QFile::decodeName(user->pw_dir) : QString();
+    return QDir::isAbsolutePath(known) ? known : QString();
 }
 
 } // namespace
@@ -33,8 +60,11 @@ SettingsPlaces currentSettingsPlaces()
     places.installed =
         QFileInfo(places.programFolder + QStringLiteral("/../share/applications/orbisk.desktop")).isFile();
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
-    places.userConfigFolder =
-        QDir::isAbsolutePath(configHome) ? configHome : QDir::homePath() + QStringLiteral("/.config");
+    const QString home = homeFolder();
+    if (QDir::isAbsolutePath(configHome) && (!runAsRoot() || ownedByRoot(configHome)))
+        places.userConfigFolder = configHome;
+    else if (!home.isEmpty())
+        places.userConfigFolder = home + QStringLiteral("/.config");
     for (const QString &folder : qEnvironmentVariable("XDG_CONFIG_DIRS").split(u':', Qt::SkipEmptyParts)) {
         if (QDir::isAbsolutePath(folder))
             places.systemConfigFolders << folder;
@@ -57,6 +87,8 @@ QString SettingsLocation::readPath() const
 SettingsLocation settingsLocation(const SettingsPlaces &places)
 {
     const QString programFile = QDir(places.programFolder).filePath(fileName);
+    if (places.userConfigFolder.isEmpty()) // no home: nowhere else to go
+        return {{programFile}, programFile};
     const QString userFile = userFileIn(places.userConfigFolder);
     if (!places.installed) {
         if (canWrite(places.programFolder))

@@ -4,7 +4,8 @@
 // the executable, or the user's file where that folder cannot be written. An installed copy
 // (the executable in a bin folder whose share folder holds the program's desktop entry) writes
 // only the user's file, whoever runs it; when the user has none it reads the administrator's
-// defaults, then a file an earlier release may have left next to the program.
+// defaults, then a file an earlier release may have left next to the program. Run as root, a
+// program folder another user owns counts as one that cannot be written.
 #pragma once
 
 #include <QString>
@@ -15,12 +16,14 @@ namespace orbisk {
 struct SettingsPlaces {
     QString programFolder;
     bool installed = false;
-    QString userConfigFolder;        // $XDG_CONFIG_HOME: where the user's file goes
+    QString userConfigFolder;        // $XDG_CONFIG_HOME: where the user's file goes; empty without a home
     QStringList systemConfigFolders; // $XDG_CONFIG_DIRS: administrators' defaults, most important first
 };
 
 // The places for the running executable and the user who runs it. A relative or empty
-// $XDG_CONFIG_HOME or $XDG_CONFIG_DIRS entry is ignored, as the XDG rules say.
+// $XDG_CONFIG_HOME or $XDG_CONFIG_DIRS entry is ignored, as the XDG rules say, and so is a
+// $HOME that is not an absolute path: the user database's home is used instead. Run as root,
+// the home is always root's own, and a $XDG_CONFIG_HOME that root does not own is ignored.
 SettingsPlaces currentSettingsPlaces();
 
 struct SettingsLocation {
