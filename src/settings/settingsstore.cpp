@@ -10,30 +10,35 @@ SettingsStore::SettingsStore(SettingsLocation location)
     const QString readPath = m_location.readPath();
     const SettingsRead read = readSettings(readPath);
     m_values = read.values;
-    if (read.whole())
+    const bool ownFile = read.present && readPath == m_location.writePath;
+    if (read.whole()) {
+        if (ownFile)
+            m_known = read.values;
         return;
+    }
     m_warning = tr("The settings file %1 was not read whole: %2. The built-in values are used "
                    "in place of what was not read.")
                     .arg(QDir::toNativeSeparators(readPath), read.problems.join(QStringLiteral("; ")));
-    // Saving replaces the file: its bytes are kept first, whatever the user does next.
-    if (readPath == m_location.writePath) {
-        m_keepBeforeSaving = true;
-        const KeptCopy kept = keepCopy(readPath);
-        if (!kept.path.isEmpty())
-            m_warning +=
-                u' ' + tr("The file as it was is kept as %1.").arg(QDir::toNativeSeparators(kept.path));
-        else if (!kept.error.isEmpty())
-            m_warning += u' ' + tr("Closing the Settings window will not save over it: %1.").arg(kept.error);
-    }
+    if (!ownFile)
+        return; // a file saves never replace
+    const CopyName copy = keptCopyName(readPath);
+    if (!copy.path.isEmpty())
+        m_warning += u' ' + tr("Before the settings are saved over it, the file is kept as %1.")
+                                .arg(QDir::toNativeSeparators(copy.path));
+    else if (!copy.error.isEmpty())
+        m_warning += u' ' + tr("Closing the Settings window will not save over it: %1.").arg(copy.error);
 }
 
 std::optional<QString> SettingsStore::save(const QStringList &values)
 {
-    if (m_keepBeforeSaving) {
-        if (const KeptCopy kept = keepCopy(m_location.writePath); !kept.error.isEmpty())
-            return tr("the file was not read whole, and %1").arg(kept.error);
-    }
-    return saveSettings(m_location, values);
+    // What the file holds now is kept before it goes, unless this store read it whole or saved
+    // it: another copy of the program, or an editor, may have written it since.
+    const SettingsRead now = readSettings(m_location.writePath);
+    const bool known = !now.present || (now.whole() && now.values == m_known);
+    if (auto error = saveSettings(m_location, values, known ? Replaced::Drop : Replaced::Keep))
+        return error;
+    m_known = values;
+    return std::nullopt;
 }
 
 } // namespace orbisk

@@ -23,20 +23,22 @@ public:
     // The nine values read, in file order; the built-in text in place of each one not read.
     [[nodiscard]] const QStringList &values() const { return m_values; }
 
-    // For a file that was present but not read whole: what was wrong, and what becomes of its
-    // bytes when the settings are saved. Empty otherwise.
+    // For a file that was present but not read whole: what was wrong, and where its bytes are
+    // kept when the settings are saved over it. Empty otherwise.
     [[nodiscard]] const QString &warning() const { return m_warning; }
 
     [[nodiscard]] const QString &writePath() const { return m_location.writePath; }
 
     // Replaces the file that saves go to with the values; returns why it could not, or nothing.
+    // Content of that file this store did not read whole, or save itself, is kept beside it
+    // first (see writeSettings).
     std::optional<QString> save(const QStringList &values);
 
 private:
     SettingsLocation m_location;
     QStringList m_values;
     QString m_warning;
-    bool m_keepBeforeSaving = false; // the file was not read whole: keep its bytes before replacing it
+    std::optional<QStringList> m_known; // the values the file held when read whole, or last saved
 };
 
 } // namespace orbisk

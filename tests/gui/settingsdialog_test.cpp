@@ -164,7 +164,8 @@ private slots:
             openMessageBox()->text().remove(m_dir.path() + '/'),
             QStringLiteral(
                 "The settings file %1 was not read whole: the name of leg 1 is not text. The built-in "
-                "values are used in place of what was not read. The file as it was is kept as %1.unread.")
+                "values are used in place of what was not read. Before the settings are saved over it, the "
+                "file is kept as %1.unread.")
                 .arg("orbisk.set"));
         QCOMPARE(legNames() + ' ' + text("txtBid2"), QStringLiteral("GBP/USD EUR/GBP EUR/USD 0.8"));
         delete openMessageBox();
