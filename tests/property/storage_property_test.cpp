@@ -1,0 +1,61 @@
+// The settings storage keeps every value, whatever the world does to its file: random sequences
+// of steps, each from its own seed, checked after every step. A failure prints the seed and the
+// shortest failing sequence found. ORBISK_PROPERTY_SEED sets the first seed (1 unless set),
+// ORBISK_PROPERTY_RUNS how many run (200, or 1 where a seed is given).
+#include "property/storagemodel.h"
+#include "support/permissions.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace storagemodel;
+
+namespace {
+
+class SeededChoices final : public Choices {
+public:
+    explicit SeededChoices(quint32 seed)
+        : m_random(seed)
+    {
+    }
+    quint32 below(quint32 bound) override { return m_random.bounded(bound); }
+
+private:
+    QRandomGenerator m_random;
+};
+
+} // namespace
+
+class StoragePropertyTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(dropPermissionOverrides()); }
+
+    void storage_losesAndMisreadsNothing()
+    {
+        bool fixed = false;
+        const quint32 first = qEnvironmentVariableIsSet("ORBISK_PROPERTY_SEED")
+                                  ? quint32(qEnvironmentVariableIntValue("ORBISK_PROPERTY_SEED", &fixed))
+                                  : 1;
+        const quint32 runs = qEnvironmentVariableIsSet("ORBISK_PROPERTY_RUNS")
+                                 ? quint32(qEnvironmentVariableIntValue("ORBISK_PROPERTY_RUNS"))
+                                 : (fixed ? 1 : 200);
+        for (quint32 seed = first; seed < first + runs; ++seed) {
+            SeededChoices choices(seed);
+            const Sequence sequence = drawSequence(choices, 30);
+            if (const std::optional<Broken> broken = run(sequence)) {
+                const Sequence shortest = shrink(sequence, *broken);
+                const Broken again = run(shortest).value_or(*broken);
+                QFAIL(qPrintable(QStringLiteral("seed %1: invariant %2 broken at step %3: %4\n%5")
+                                     .arg(seed)
+                                     .arg(again.invariant)
+                                     .arg(again.step + 1)
+                                     .arg(again.detail, describe(shortest))));
+            }
+        }
+    }
+};
+
+QTEST_GUILESS_MAIN(StoragePropertyTest)
+#include "storage_property_test.moc"
