@@ -1,6 +1,5 @@
 #include "property/storagemodel.h"
 
-#include "property/faults.h"
 #include "settings/settingsstore.h"
 
 #include <QBuffer>
@@ -10,6 +9,8 @@
 #include <QTemporaryDir>
 
 #include <cerrno>
+#include <cstring>
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <map>
 #include <sys/stat.h>
@@ -17,76 +18,153 @@
 
 using orbisk::initialSettings;
 
+// The system calls of a save fail on request: the test executable defines them, so the storage
+// code linked into it calls these, which pass through to the C library otherwise.
+namespace {
+struct {
+    std::string call; // the call to fail, after skip calls of it that succeed
+    int skip = 0, error = 0;
+    bool fired = false, noHardLinks = false;
+    std::string log; // in order: F a file synced, D a folder synced, R a rename; lower case: failed
+} faults;
+
+bool failsNow(const char *call)
+{
+    if (faults.call != call || faults.fired || faults.skip-- > 0)
+        return false;
+    faults.fired = true;
+    errno = faults.error;
+    return true;
+}
+} // namespace
+
+#define PASS_ON(name) static const auto real = reinterpret_cast<decltype(&name)>(dlsym(RTLD_NEXT, #name))
+extern "C" {
+ssize_t write(int fd, const void *data, size_t size)
+{
+    PASS_ON(write);
+    return fd > 2 && failsNow("write") ? -1 : real(fd, data, size);
+}
+int fsync(int fd)
+{
+    PASS_ON(fsync);
+    struct stat status {};
+    const char synced = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) ? 'D' : 'F';
+    const int result = failsNow("fsync") ? -1 : real(fd);
+    faults.log += result == 0 ? synced : char(synced + 32);
+    return result;
+}
+int rename(const char *from, const char *to)
+{
+    PASS_ON(rename);
+    const int result = failsNow("rename") ? -1 : real(from, to);
+    faults.log += result == 0 ? 'R' : 'r';
+    return result;
+}
+int link(const char *from, const char *to)
+{
+    PASS_ON(link);
+    errno = EPERM; // as FAT says
+    return faults.noHardLinks || failsNow("link") ? -1 : real(from, to);
+}
+int fchmod(int fd, mode_t mode)
+{
+    PASS_ON(fchmod);
+    return failsNow("fchmod") ? -1 : real(fd, mode);
+}
+}
+
 namespace storagemodel {
 namespace {
+
+// Each kind of step, in the order of Step::Kind: its words (%1 the copy, %2 the values, %3 the
+// variant's words, %4 the bytes), its variants' words between bars (or a count), and whether it
+// carries values (v: any a save may be given, p: plain ones an editor writes) or bytes (b).
+const struct {
+    const char *text, *variants;
+    char carries;
+} kinds[] = {
+    {"copy %1 starts", "", 0},
+    {"copy %1 saves %2", "", 'v'},
+    {"copy %1 saves %2 while %3 fails", "write|fsync|fsync 2|fsync 3|rename|link|fchmod|fchmod 2", 'v'},
+    {"an editor rewrites the file in place: %2", "", 'p'},
+    {"a new file is renamed over it: %2", "", 'p'},
+    {"the file is cut to %3 per mille of its length", "1000", 0},
+    {"its CR LF become %3", "LF|CR CR LF|CR", 0},
+    {"lines are added after the ninth: %4", "", 'b'},
+    {"the file is overwritten with %4", "", 'b'},
+    {"chmod %3", "000 the file|0444 the file|0600 the file|0200 the file|0500 its folder|0700 its folder", 0},
+    {"the file becomes a link to %3",
+     "a file elsewhere|a file beside it|a chain of 2 links|a chain of 12 links|nothing|a loop|a missing "
+     "folder",
+     'p'},
+    {"the next copy's name is taken by %3",
+     "a link to the file|a link elsewhere|a dangling link|a link to itself|a hard link to the file|"
+     "a hard link elsewhere|a folder|a FIFO",
+     0},
+    {"the file becomes a FIFO", "", 0},
+    {"%3 appears beside the file",
+     "a killed save's leftover, 10 s old|a killed save's leftover, 50 s old|a killed save's leftover, 70 s "
+     "old|"
+     "a killed save's leftover, a day old|a link named like a leftover|a file named almost like a leftover|"
+     "a user's file",
+     0}};
+const qint64 leftoverAges[] = {10, 50, 70, 86400, 86400, 86400, 86400};
+
+QStringList variantsOf(Step::Kind kind)
+{
+    return QString::fromLatin1(kinds[kind].variants).split(u'|', Qt::SkipEmptyParts);
+}
 
 QByteArray encoded(const QString &path)
 {
     return QFile::encodeName(path);
 }
 
-// What a symbolic link holds, as written.
-QString linkText(const QString &path)
-{
-    char text[4096];
-    const ssize_t size = ::readlink(encoded(path).constData(), text, sizeof text);
-    return QFile::decodeName(QByteArray(text, size > 0 ? int(size) : 0));
-}
-
-// ---- Drawing
-
 QString drawText(Choices &choices, bool hostile)
 {
     // Hostile pieces: blanks, commas, quotes, line breaks, control characters, a byte-order mark,
-    // characters beyond the BMP, and a lone surrogate no encoding can hold.
+    // characters beyond the BMP, and a lone surrogate no encoding holds.
     static const char32_t plain[] = {'a', 'Z', '7', '.', '/', 0x20AC, 0xFC, 0x4E2D, 0x1F4B1};
-    static const char32_t awkward[] = {' ',  '\t', ',',  '"',    '\r',   '\n',   0,      0x1B,
-                                       0x7F, 0x85, 0xA0, 0x2028, 0xFEFF, 0xD800, 0x1F4B1};
+    static const char32_t awkward[] = {' ',  '\t', ',',  '"',  '\r',   '\n',  0,
+                                       0x1B, 0x7F, 0x85, 0xA0, 0xFEFF, 0xD800};
     QString text;
-    const quint32 pieces = choices.below(8) == 0 ? 0 : 1 + choices.below(12);
-    for (quint32 i = 0; i < pieces; ++i) {
-        const bool odd = hostile && choices.below(3) == 0;
-        const char32_t c =
-            odd ? awkward[choices.below(std::size(awkward))] : plain[choices.below(std::size(plain))];
-        if (c > 0xFFFF)
-            text += QString::fromUcs4(&c, 1);
-        else
-            text += QChar(static_cast<char16_t>(c));
+    for (quint32 pieces = choices.below(8) == 0 ? 0 : 1 + choices.below(12); pieces > 0; --pieces) {
+        const char32_t c = hostile && choices.below(3) == 0 ? awkward[choices.below(std::size(awkward))]
+                                                            : plain[choices.below(std::size(plain))];
+        text += c > 0xFFFF ? QString::fromUcs4(&c, 1) : QString(QChar(char16_t(c)));
     }
-    if (hostile && choices.below(16) == 0) // as long as a text box holds, or a little more
-        text = text.leftJustified(32767 - 2 + int(choices.below(5)), u'x');
+    if (hostile && choices.below(16) == 0) // as long as a text box holds, or a little longer
+        text = text.leftJustified(32765 + int(choices.below(5)), u'x');
     return text;
 }
 
-QStringList drawValues(Choices &choices, bool hostile)
+QString shown(const QString &value)
 {
-    QStringList values = initialSettings();
-    for (QString &value : values) {
-        if (choices.below(3) != 0)
-            value = drawText(choices, hostile);
-    }
-    return values;
+    QString text;
+    for (const QChar c : value.left(16))
+        text +=
+            c.isPrint() && c != u'"' && c != u'\\' ? QString(c) : QString::asprintf("\\u%04x", c.unicode());
+    return u'"' + text +
+           (value.size() > 16 ? QStringLiteral("...\" (%1 characters)").arg(value.size()) : "\"");
 }
 
-QByteArray drawBytes(Choices &choices)
+QString shown(const QStringList &values)
 {
-    static const char *const pieces[] = {"GBP/USD", "1.6364", ",", "\"",   "\r",
-                                         "\n",      "\r\n",   " ", "\xFF", "x"};
-    QByteArray bytes;
-    for (quint32 i = choices.below(30); i > 0; --i)
-        bytes += choices.below(8) == 0 ? QByteArray(1, '\0')
-                                       : QByteArray(pieces[choices.below(std::size(pieces))]);
-    return bytes;
+    QStringList texts;
+    for (const QString &value : values)
+        texts << shown(value);
+    return values == initialSettings() ? QStringLiteral("the built-in values")
+                                       : u'[' + texts.join(", ") + u']';
 }
 
-// ---- The world's files
+// ---- The world, as the test sees it
 
 struct Entry {
-    mode_t type = 0;
-    mode_t mode = 0;
-    ino_t inode = 0;
-    nlink_t links = 0;
-    qint64 age = 0;  // seconds since the last change of its content
+    mode_t type, mode;
+    ino_t inode;
+    nlink_t links;
+    qint64 age;      // seconds since its content changed
     QByteArray data; // a file's bytes, a link's target
     bool operator==(const Entry &other) const
     {
@@ -97,45 +175,25 @@ using Tree = std::map<QString, Entry>;
 
 QByteArray bytesOf(const QString &path, mode_t mode)
 {
-    // The file may be unreadable on purpose: the test reads it all the same.
-    const bool unreadable = !(mode & S_IRUSR);
-    if (unreadable)
-        ::chmod(encoded(path).constData(), mode | S_IRUSR);
+    ::chmod(encoded(path).constData(), mode | S_IRUSR); // the test reads what the program may not
     QFile file(path);
     const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
-    if (unreadable)
-        ::chmod(encoded(path).constData(), mode);
+    ::chmod(encoded(path).constData(), mode);
     return bytes;
 }
 
-Tree snapshot(const QString &root)
+QString linkText(const QString &path)
 {
-    Tree tree;
-    QDirIterator entries(root, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                         QDirIterator::Subdirectories);
-    const qint64 now = QDateTime::currentSecsSinceEpoch();
-    while (entries.hasNext()) {
-        const QString path = entries.next();
-        struct stat status {};
-        if (::lstat(encoded(path).constData(), &status) != 0)
-            continue;
-        Entry entry{status.st_mode & S_IFMT, status.st_mode & 07777, status.st_ino,
-                    status.st_nlink,         now - status.st_mtime,  {}};
-        if (S_ISREG(status.st_mode))
-            entry.data = bytesOf(path, entry.mode);
-        else if (S_ISLNK(status.st_mode))
-            entry.data = encoded(linkText(path));
-        tree[path] = entry;
-    }
-    return tree;
+    char text[4096];
+    const ssize_t size = ::readlink(encoded(path).constData(), text, sizeof text);
+    return QFile::decodeName(QByteArray(text, size > 0 ? int(size) : 0));
 }
 
-// The file a path stands for, following symbolic links as the system does; empty for a loop or
-// a chain too long to follow.
+// The file a path stands for, after its links as the system follows them; empty for a loop.
 QString resolved(QString path)
 {
+    struct stat status {};
     for (int hops = 0; hops <= 40; ++hops) {
-        struct stat status {};
         if (::lstat(encoded(path).constData(), &status) != 0 || !S_ISLNK(status.st_mode))
             return path;
         path = QDir::cleanPath(QFileInfo(path).dir().filePath(linkText(path)));
@@ -146,57 +204,41 @@ QString resolved(QString path)
 bool writeFile(const QString &path, const QByteArray &bytes, int flags)
 {
     const int fd = ::open(encoded(path).constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC | flags, 0644);
-    if (fd < 0)
-        return false;
-    const bool done = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
-    ::close(fd);
-    return done;
+    const bool done = fd >= 0 && ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return (fd < 0 || ::close(fd) == 0) && done;
 }
 
-QByteArray plainBytes(const QStringList &values)
-{
-    return values.join(QStringLiteral("\r\n")).toUtf8() + "\r\n";
-}
-
-bool storable(const QStringList &values)
-{
-    for (const QString &value : values) {
-        if (value.contains(u'"') || value.contains(u'\r') || value.contains(u'\n') || value.size() > 32767 ||
-            !value.isValidUtf16())
-            return false;
-    }
-    return true;
-}
-
-// Whether the warning tells the user that value index was not read.
+// Whether a start's warning tells that value index was not read.
 bool covers(const QString &warning, int index)
 {
-    static const char *const names[] = {"the name of leg 1", "the name of leg 2", "the name of leg 3",
-                                        "the bid of leg 1",  "the bid of leg 2",  "the bid of leg 3",
-                                        "the ask of leg 1",  "the ask of leg 2",  "the ask of leg 3"};
-    static const QRegularExpression wholeFile(
+    static const QRegularExpression whole(
         QStringLiteral("cannot be opened|cannot be read|not a settings file|only (\\d) of its 9 values"));
-    const QRegularExpressionMatch match = wholeFile.match(warning);
-    return warning.contains(QLatin1String(names[index])) ||
-           (match.hasMatch() && (match.captured(1).isEmpty() || match.captured(1).toInt() <= index));
+    const QRegularExpressionMatch match = whole.match(warning);
+    static const char *const what[] = {"name", "bid", "ask"};
+    return warning.contains(QStringLiteral("the %1 of leg %2").arg(what[index / 3]).arg(index % 3 + 1)) ||
+           (match.hasMatch() && match.captured(1).toInt() <= index);
+}
+
+bool isLeftoverOf(const QString &file, const QString &path, const Entry &entry)
+{
+    static const QRegularExpression suffix(QStringLiteral("^\\.saving-[A-Za-z0-9]{6}$"));
+    const QString name = QFileInfo(path).fileName(), prefix = u'.' + QFileInfo(file).fileName();
+    return entry.type == S_IFREG && QFileInfo(path).path() == QFileInfo(file).path() &&
+           name.startsWith(prefix) && suffix.match(name.mid(prefix.size())).hasMatch();
 }
 
 class World {
 public:
     explicit World(bool noHardLinks)
-        : m_home(m_root.filePath(QStringLiteral("home")))
-        , m_elsewhere(m_root.filePath(QStringLiteral("elsewhere")))
-        , m_file(m_home + QStringLiteral("/orbisk.set"))
-        , m_location{{m_file}, m_file}
     {
-        QDir(m_root.path()).mkpath(QStringLiteral("home"));
-        QDir(m_root.path()).mkpath(QStringLiteral("elsewhere/other"));
-        faults::plan() = {};
-        faults::plan().noHardLinks = noHardLinks;
+        QDir(m_root.path()).mkpath("home");
+        QDir(m_root.path()).mkpath("elsewhere");
+        faults = {};
+        faults.noHardLinks = noHardLinks;
     }
     ~World()
     {
-        faults::plan() = {};
+        faults = {};
         ::chmod(encoded(m_home).constData(), 0700); // so that the folder can go
     }
     World(const World &) = delete;
@@ -205,107 +247,166 @@ public:
     std::optional<Broken> apply(const Step &step);
 
 private:
-    std::optional<Broken> load(int copy);
-    std::optional<Broken> save(const Step &step);
     void change(const Step &step);
+    std::optional<Broken> checkSave(const Step &step, const Tree &before, const Tree &after,
+                                    const QString &target);
     std::optional<Broken> changes(const Tree &before, const Tree &after, bool saved, const QString &target);
-    bool knownTo(int copy, const Entry &content) const;
+    Tree snapshot() const;
     bool saneForSaving() const;
+    // Whether the copy read this content whole, or saved it: replacing it loses nothing.
+    bool known(int copy, const Entry &content) const;
     QString fresh(const QString &stem) { return m_elsewhere + u'/' + stem + QString::number(++m_serial); }
     QString relative(const QString &path) const { return QDir(m_root.path()).relativeFilePath(path); }
+    void meant(std::optional<QStringList> values) { m_meant = std::move(values); }
 
     QTemporaryDir m_root;
-    QString m_home, m_elsewhere, m_file;
-    orbisk::SettingsLocation m_location;
+    QString m_home = m_root.filePath("home"), m_elsewhere = m_root.filePath("elsewhere");
+    QString m_file = m_home + "/orbisk.set";
     std::optional<orbisk::SettingsStore> m_stores[2];
     std::vector<QStringList> m_known[2]; // the values each copy read whole or saved
-
-    // What the file is meant to hold: nothing, these values, or something no one can say.
-    enum class Meant { Absent, Values, Unknown } m_meant = Meant::Absent;
-    QStringList m_values;
-
-    std::map<QString, QByteArray> m_copies; // the copies the program kept, as they were made
+    // The values the file is meant to hold: the built-in ones where it is absent; nothing where
+    // no one can say.
+    std::optional<QStringList> m_meant = initialSettings();
+    std::map<QString, QByteArray> m_copies; // the copies the program kept, as it made them
     int m_serial = 0;
 };
 
+Tree World::snapshot() const
+{
+    Tree tree;
+    QDirIterator entries(m_root.path(), QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                         QDirIterator::Subdirectories);
+    while (entries.hasNext()) {
+        const QString path = entries.next();
+        struct stat status {};
+        if (::lstat(encoded(path).constData(), &status) != 0)
+            continue;
+        Entry entry{status.st_mode & S_IFMT,
+                    status.st_mode & 07777,
+                    status.st_ino,
+                    status.st_nlink,
+                    QDateTime::currentSecsSinceEpoch() - status.st_mtime,
+                    {}};
+        entry.data = S_ISREG(status.st_mode)   ? bytesOf(path, entry.mode)
+                     : S_ISLNK(status.st_mode) ? encoded(linkText(path))
+                                               : QByteArray();
+        tree[path] = entry;
+    }
+    return tree;
+}
+
 std::optional<Broken> World::apply(const Step &step)
 {
-    std::optional<Broken> broken;
-    if (step.kind == Step::Load)
-        broken = load(step.copy);
-    else if (step.kind == Step::Save || step.kind == Step::FailingSave)
-        broken = save(step);
-    else
+    const QString target = resolved(m_file);
+    const Tree before = snapshot();
+    std::optional<orbisk::SettingsStore> &store = m_stores[step.copy];
+    const bool saving = (step.kind == Step::Save || step.kind == Step::FailingSave) && store;
+    const bool sane = saneForSaving(), readWhole = saving && store->warning().isEmpty();
+    std::optional<QString> error;
+    if (step.kind == Step::Load) {
+        store.emplace(orbisk::SettingsLocation{{m_file}, m_file});
+    } else if (saving) {
+        const QStringList call = step.kind == Step::FailingSave
+                                     ? variantsOf(step.kind)[step.variant].split(u' ')
+                                     : QStringList{QString()};
+        faults.call = call[0].toStdString();
+        faults.skip = call.value(1, "1").toInt() - 1;
+        faults.error = call[0] == "write" ? ENOSPC : call[0] == "link" ? EPERM : EIO;
+        faults.log.clear();
+        error = store->save(step.values);
+        faults.call.clear();
+    } else if (step.kind > Step::FailingSave) {
         change(step);
-    if (broken)
-        return broken;
-
-    // 2: what the program kept, no one changes: not the program, not a write to the file.
-    const Tree after = snapshot(m_root.path());
+    }
+    const Tree after = snapshot();
+    if (step.kind == Step::Load || saving) {
+        if (auto broken = changes(before, after, saving && !error, target))
+            return broken;
+    }
+    if (step.kind == Step::Load) {
+        const QStringList &values = store->values();
+        const QString &warning = store->warning();
+        for (int i = 0; i < 9 && m_meant; ++i) {
+            const bool absent = *m_meant == initialSettings() && !QFileInfo(target).exists();
+            if ((values[i] != m_meant->at(i) && !covers(warning, i)) || (absent && !warning.isEmpty()))
+                return Broken{7, 0,
+                              QStringLiteral("value %1 is shown as %2, the file holds %3; the warning: %4")
+                                  .arg(i + 1)
+                                  .arg(shown(values[i]), shown(m_meant->at(i)), warning)};
+        }
+        if (warning.isEmpty())
+            m_known[step.copy].push_back(values);
+    }
+    const bool storable = std::none_of(step.values.begin(), step.values.end(), [](const QString &value) {
+        return value.contains(u'"') || value.contains(u'\r') || value.contains(u'\n') ||
+               value.size() > 32767 || !value.isValidUtf16();
+    });
+    if (saving && error && !faults.fired && sane && storable)
+        return Broken{8, 0, "a save that can be done failed: " + *error};
+    if (saving && !error) {
+        if (auto broken = checkSave(step, before, after, target)) {
+            broken->invariant = broken->invariant == 2 && readWhole ? 6 : broken->invariant;
+            return broken;
+        }
+        m_known[step.copy].push_back(step.values);
+        store.reset(); // the dialog is gone once it closed
+        meant(step.values);
+    }
     for (const auto &[path, bytes] : m_copies) {
         const auto now = after.find(path);
         if (now == after.end() || now->second.type != S_IFREG || now->second.data != bytes)
-            return Broken{2, 0, QStringLiteral("the kept copy %1 changed").arg(relative(path))};
-    }
-    // 4: one kept copy for each content.
-    for (auto a = m_copies.begin(); a != m_copies.end(); ++a) {
-        for (auto b = std::next(a); b != m_copies.end(); ++b) {
-            if (a->second == b->second && QFileInfo(a->first).path() == QFileInfo(b->first).path())
-                return Broken{4, 0,
-                              QStringLiteral("%1 and %2 keep the same bytes")
-                                  .arg(relative(a->first), relative(b->first))};
+            return Broken{2, 0, relative(path) + " changed, which the program kept"};
+        for (const auto &[other, its] : m_copies) {
+            if (other < path && its == bytes && QFileInfo(other).path() == QFileInfo(path).path())
+                return Broken{4, 0, relative(other) + " and " + relative(path) + " keep the same bytes"};
         }
     }
     return std::nullopt;
 }
 
-std::optional<Broken> World::load(int copy)
+std::optional<Broken> World::checkSave(const Step &step, const Tree &before, const Tree &after,
+                                       const QString &target)
 {
-    const Tree before = snapshot(m_root.path());
-    m_stores[copy].emplace(m_location);
-    if (auto broken = changes(before, snapshot(m_root.path()), false, resolved(m_file)))
-        return broken;
-
-    // 7: what is shown is the file's values, or the warning names what is not.
-    const QStringList &shown = m_stores[copy]->values();
-    const QString &warning = m_stores[copy]->warning();
-    if (m_meant == Meant::Absent && (shown != initialSettings() || !warning.isEmpty()))
-        return Broken{
-            7, 0,
-            QStringLiteral("no file, yet the values shown are not the built-in ones or a warning came: ") +
-                warning};
-    for (int i = 0; m_meant == Meant::Values && i < shown.size(); ++i) {
-        if (shown[i] != m_values[i] && !covers(warning, i))
-            return Broken{
-                7, 0,
-                QStringLiteral("value %1 is shown as \"%2\", the file holds \"%3\"; the warning: %4")
-                    .arg(i + 1)
-                    .arg(shown[i].left(40), m_values[i].left(40), warning)};
+    static const QRegularExpression durable(QStringLiteral("F[^R]*R[^R]*[Dd][^R]*$"));
+    if (!durable.match(QString::fromStdString(faults.log)).hasMatch())
+        return Broken{9, 0, "saved without syncing the file before the rename and the folder after"};
+    const orbisk::SettingsRead read = orbisk::readSettings(m_file);
+    if (read.values != step.values || !read.whole())
+        return Broken{1, 0, "saved, but read back otherwise: " + read.problems.join(u';')};
+    const auto old = before.find(target), now = after.find(target);
+    const bool replaced = old != before.end() && old->second.type == S_IFREG;
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    const mode_t mode = replaced ? (old->second.mode | S_IRUSR) : (0666 & ~mask);
+    if (now == after.end() || now->second.mode != mode)
+        return Broken{5, 0, QStringLiteral("not saved with mode %1").arg(mode, 0, 8)};
+    const auto keeps = [&](const auto &entry) {
+        return entry.first.startsWith(target + ".unread") && entry.second.type == S_IFREG &&
+               entry.second.links == 1 && entry.second.data == old->second.data;
+    };
+    if (replaced && !known(step.copy, old->second) && std::none_of(after.begin(), after.end(), keeps))
+        return Broken{2, 0,
+                      QStringLiteral("%1 bytes were replaced without a copy of their own")
+                          .arg(old->second.data.size())};
+    for (const auto &[path, entry] : after) {
+        if (entry.age > 61 && isLeftoverOf(target, path, entry))
+            return Broken{4, 0, "a leftover stays after a save: " + relative(path)};
     }
-    if (warning.isEmpty())
-        m_known[copy].push_back(shown);
     return std::nullopt;
 }
 
-bool World::knownTo(int copy, const Entry &content) const
+bool World::known(int copy, const Entry &content) const
 {
-    if (!(content.mode & S_IRUSR))
-        return false;
-    QStringList values = m_values;
-    if (m_meant != Meant::Values) {
-        QBuffer buffer;
-        buffer.setData(content.data);
-        buffer.open(QIODevice::ReadOnly);
-        const orbisk::SettingsRead read = orbisk::readSettings(buffer);
-        if (!read.whole())
-            return false;
-        values = read.values;
-    }
-    return std::find(m_known[copy].begin(), m_known[copy].end(), values) != m_known[copy].end();
+    QBuffer buffer;
+    buffer.setData(content.data);
+    buffer.open(QIODevice::ReadOnly);
+    const orbisk::SettingsRead read = orbisk::readSettings(buffer);
+    return (content.mode & S_IRUSR) && (m_meant || read.whole()) &&
+           std::count(m_known[copy].begin(), m_known[copy].end(), m_meant.value_or(read.values)) > 0;
 }
 
-// A file or a chain of links to one, or nothing yet, in a folder that takes new files, readable
-// by its owner so that it can be kept: a save there must not fail.
+// A file readable by its owner, a chain of links to one, or nothing yet, in a folder that takes
+// new files: a save there must not fail.
 bool World::saneForSaving() const
 {
     const QString target = resolved(m_file);
@@ -318,167 +419,59 @@ bool World::saneForSaving() const
            (S_ISREG(file.st_mode) && (file.st_mode & S_IRUSR));
 }
 
-std::optional<Broken> World::save(const Step &step)
-{
-    std::optional<orbisk::SettingsStore> &store = m_stores[step.copy];
-    if (!store)
-        return std::nullopt; // no dialog to close
-    const Tree before = snapshot(m_root.path());
-    const QString target = resolved(m_file);
-    const bool sane = saneForSaving();
-    const bool readWhole = store->warning().isEmpty();
-    faults::Plan &plan = faults::plan();
-    plan.log.clear();
-    if (step.kind == Step::FailingSave) {
-        static const char *const calls[] = {"write", "fsync", "rename", "link", "fchmod"};
-        plan.call = calls[step.variant / 3];
-        plan.skip = step.variant % 3;
-        plan.error = plan.call == "write" ? ENOSPC : plan.call == "link" ? EPERM : EIO;
-    }
-    const std::optional<QString> error = store->save(step.values);
-    const bool fired = plan.fired;
-    plan.call.clear();
-    plan.fired = false;
-    const Tree after = snapshot(m_root.path());
-
-    if (error) {
-        if (!fired && sane && storable(step.values))
-            return Broken{8, 0, QStringLiteral("a save that can be done failed: ") + *error};
-        return changes(before, after, false, target);
-    }
-    if (auto broken = changes(before, after, true, target))
-        return broken;
-
-    // 9: the new file was synced before it took the name, and its folder after (where it can
-    // be: some file systems cannot sync a folder).
-    const std::vector<std::string> &log = plan.log;
-    const auto renamed = std::find(log.rbegin(), log.rend(), "rename");
-    if (renamed == log.rend() ||
-        std::none_of(log.rbegin(), renamed,
-                     [](const std::string &call) { return call.starts_with("fsync folder"); }) ||
-        std::find(renamed, log.rend(), "fsync file") == log.rend())
-        return Broken{9, 0, QStringLiteral("saved without syncing the file and its folder")};
-
-    // 1: what was saved is read back.
-    const orbisk::SettingsRead read = orbisk::readSettings(m_file);
-    if (read.values != step.values || !read.whole())
-        return Broken{1, 0, QStringLiteral("saved, but read back otherwise: ") + read.problems.join(u';')};
-
-    // 5: the owner can read it; its other permission bits are as they were.
-    const auto old = before.find(target);
-    const auto now = after.find(target);
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    const bool replaced = old != before.end() && old->second.type == S_IFREG;
-    const mode_t expected = replaced ? (old->second.mode | S_IRUSR) : (0666 & ~mask);
-    const mode_t mode = now == after.end() ? 0 : now->second.mode;
-    if (mode != expected)
-        return Broken{5, 0, QStringLiteral("saved with mode %1, not %2").arg(mode, 0, 8).arg(expected, 0, 8)};
-
-    // 2 and 6: content this copy did not read whole, or never read, was kept before it went.
-    if (replaced && !knownTo(step.copy, old->second)) {
-        const bool kept = std::any_of(after.begin(), after.end(), [&](const auto &entry) {
-            return entry.first.startsWith(target + QStringLiteral(".unread")) &&
-                   entry.second.type == S_IFREG && entry.second.links == 1 &&
-                   entry.second.data == old->second.data;
-        });
-        if (!kept)
-            return Broken{readWhole ? 6 : 2, 0,
-                          QStringLiteral("the file's %1 bytes were replaced without a copy of their own")
-                              .arg(old->second.data.size())};
-    }
-    // 4: no leftover of a killed save older than a minute.
-    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(u'.' + QFileInfo(target).fileName() + QStringLiteral(".saving-")) +
-        QStringLiteral("[A-Za-z0-9]{6}")));
-    for (const auto &[path, entry] : after) {
-        if (entry.type == S_IFREG && entry.age > 61 && QFileInfo(path).path() == QFileInfo(target).path() &&
-            leftover.match(QFileInfo(path).fileName()).hasMatch())
-            return Broken{4, 0, QStringLiteral("a leftover stays after a save: ") + relative(path)};
-    }
-    m_known[step.copy].push_back(step.values);
-    store.reset(); // the dialog is gone once it closed
-    m_meant = Meant::Values;
-    m_values = step.values;
-    return std::nullopt;
-}
-
-// 3: nothing the program did not make is removed or changed, but the file by a save and, after
-// a save, the program's own leftovers a minute old.
 std::optional<Broken> World::changes(const Tree &before, const Tree &after, bool saved, const QString &target)
 {
-    const QRegularExpression leftover(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(u'.' + QFileInfo(target).fileName() + QStringLiteral(".saving-")) +
-        QStringLiteral("[A-Za-z0-9]{6}")));
-    const QRegularExpression keptName(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(target + QStringLiteral(".unread")) + QStringLiteral("(-[0-9]+)?")));
+    const QRegularExpression keptName(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(target + ".unread") + "(-[0-9]+)?"));
     for (const auto &[path, entry] : before) {
         const auto now = after.find(path);
-        if (saved && path == target)
-            continue;
-        if (now == after.end()) {
-            const bool stale = saved && entry.type == S_IFREG && entry.age > 59 &&
-                               QFileInfo(path).path() == QFileInfo(target).path() &&
-                               leftover.match(QFileInfo(path).fileName()).hasMatch();
-            if (!stale)
-                return Broken{3, 0, QStringLiteral("%1 was removed").arg(relative(path))};
-        } else if (!(now->second == entry)) {
-            return Broken{3, 0, QStringLiteral("%1 was changed").arg(relative(path))};
-        }
+        const bool stale = saved && entry.age > 59 && isLeftoverOf(target, path, entry);
+        if (!(saved && path == target) && (now == after.end() ? !stale : !(now->second == entry)))
+            return Broken{3, 0, relative(path) + (now == after.end() ? " was removed" : " was changed")};
     }
     for (const auto &[path, entry] : after) {
         if (before.count(path) || (saved && path == target))
             continue;
-        if (!target.isEmpty() && keptName.match(path).hasMatch() && entry.type == S_IFREG)
-            m_copies[path] = entry.data;
-        else
-            return Broken{3, 0, QStringLiteral("%1 was made").arg(relative(path))};
+        if (target.isEmpty() || !keptName.match(path).hasMatch() || entry.type != S_IFREG)
+            return Broken{3, 0, relative(path) + " was made"};
+        m_copies[path] = entry.data;
     }
     return std::nullopt;
 }
 
 void World::change(const Step &step)
 {
-    const QString target = resolved(m_file);
+    const QByteArray file = encoded(m_file);
+    const QString target = resolved(m_file), variant = variantsOf(step.kind).value(step.variant);
+    const QByteArray plain = step.values.join("\r\n").toUtf8() + "\r\n";
+    struct stat status {};
+    const bool regular = ::stat(file.constData(), &status) == 0 && S_ISREG(status.st_mode);
+    const QByteArray bytes = regular ? bytesOf(m_file, status.st_mode & 07777) : QByteArray();
+    const auto replaced = [&] { return ::unlink(file.constData()) == 0 || errno == ENOENT; };
+    const int v = step.variant;
     switch (step.kind) {
     case Step::Edit:
-        if (writeFile(m_file, plainBytes(step.values), O_CREAT | O_TRUNC)) {
-            m_meant = Meant::Values;
-            m_values = step.values;
-        }
+        if (writeFile(m_file, plain, O_CREAT | O_TRUNC))
+            meant(step.values);
         return;
-    case Step::Replace: {
-        const QString edited = m_home + QStringLiteral("/.edited");
-        if (writeFile(edited, plainBytes(step.values), O_CREAT | O_TRUNC) &&
-            ::rename(encoded(edited).constData(), encoded(m_file).constData()) == 0) {
-            m_meant = Meant::Values;
-            m_values = step.values;
-        }
-        ::unlink(encoded(edited).constData());
+    case Step::Replace:
+        if (writeFile(m_home + "/.edited", plain, O_CREAT | O_TRUNC) &&
+            ::rename(encoded(m_home + "/.edited").constData(), file.constData()) == 0)
+            meant(step.values);
+        ::unlink(encoded(m_home + "/.edited").constData());
         return;
-    }
-    case Step::Truncate: {
-        struct stat status {};
-        if (::stat(encoded(m_file).constData(), &status) == 0 && S_ISREG(status.st_mode) &&
-            status.st_size > 0 &&
-            ::truncate(encoded(m_file).constData(), status.st_size * step.variant / 1000) == 0)
-            m_meant = Meant::Unknown;
+    case Step::Truncate:
+        if (regular && ::truncate(file.constData(), status.st_size * v / 1000) == 0)
+            meant({});
         return;
-    }
     case Step::LineEnds: {
-        struct stat status {};
-        if (::stat(encoded(m_file).constData(), &status) != 0 || !S_ISREG(status.st_mode) ||
-            !(status.st_mode & S_IRUSR))
-            return;
         static const char *const ends[] = {"\n", "\r\r\n", "\r"};
-        const QByteArray bytes = bytesOf(m_file, status.st_mode & 07777);
-        if (writeFile(m_file, QByteArray(bytes).replace("\r\n", ends[step.variant]), O_TRUNC) &&
-            bytes.contains("\r\n") && !bytes.contains("\r\r") && m_meant == Meant::Values &&
-            !std::any_of(m_values.begin(), m_values.end(),
-                         [](const QString &value) { return value.contains(u'\r') || value.contains(u'\n'); }))
-            return; // the values stay as they were
-        if (bytes.contains("\r\n"))
-            m_meant = Meant::Unknown;
+        // The values stay where no line end is inside one, and no CR before one.
+        const bool same = m_meant && !bytes.contains("\r\r") &&
+                          !m_meant->join(QString()).contains(QRegularExpression("[\r\n]"));
+        if (bytes.contains("\r\n") &&
+            writeFile(m_file, QByteArray(bytes).replace("\r\n", ends[v]), O_TRUNC) && !same)
+            meant({});
         return;
     }
     case Step::ExtraLines:
@@ -486,176 +479,99 @@ void World::change(const Step &step)
         return;
     case Step::Garbage:
         if (writeFile(m_file, step.bytes, O_CREAT | O_TRUNC))
-            m_meant = Meant::Unknown;
+            meant({});
         return;
-    case Step::Chmod: {
-        static const mode_t modes[] = {0, 0444, 0600, 0200, 0500, 0700};
-        ::chmod(encoded(step.variant < 4 ? m_file : m_home).constData(), modes[step.variant]);
+    case Step::Chmod:
+        ::chmod(encoded(v < 4 ? m_file : m_home).constData(), variant.section(u' ', 0, 0).toUInt(nullptr, 8));
         return;
-    }
+    case Step::Fifo:
+        if (replaced() && ::mkfifo(file.constData(), 0600) == 0)
+            meant({});
+        return;
     case Step::LinkAsFile: {
-        if (::unlink(encoded(m_file).constData()) != 0 && errno != ENOENT)
+        if (!replaced())
             return;
-        const int kind = step.variant % 8;
-        const QString real = kind == 1 ? m_home + QStringLiteral("/real") + QString::number(++m_serial)
-                                       : fresh(QStringLiteral("real"));
-        QString link = real;
-        Meant meant = Meant::Values;
-        if (kind <= 2)
-            writeFile(real, plainBytes(step.values), O_CREAT);
-        for (int i = 0; kind == 2 && i < step.variant / 8; ++i) {
-            const QString next = fresh(QStringLiteral("chain"));
+        const QString real = v == 1 ? m_home + "/real" + QString::number(++m_serial) : fresh("real");
+        QString link = v == 5 ? fresh("loop") : v == 6 ? fresh("gone") + "/orbisk.set" : real;
+        if (v <= 3)
+            writeFile(real, plain, O_CREAT);
+        for (int i = 0; i < (v == 2 ? 2 : v == 3 ? 12 : 0); ++i) {
+            const QString next = fresh("chain");
             ::symlink(encoded(link).constData(), encoded(next).constData());
             link = next;
         }
-        if (kind == 4) {
-            link = fresh(QStringLiteral("loop"));
-            ::symlink(encoded(m_file).constData(), encoded(link).constData());
-            meant = Meant::Unknown;
-        } else if (kind == 3 || kind == 5) {
-            link = kind == 3 ? link : fresh(QStringLiteral("nofolder")) + QStringLiteral("/orbisk.set");
-            meant = Meant::Absent;
-        }
-        if (::symlink(encoded(kind == 1 ? QFileInfo(link).fileName() : link).constData(),
-                      encoded(m_file).constData()) == 0) {
-            m_meant = meant;
-            m_values = step.values;
-        } else {
-            m_meant = Meant::Absent;
-        }
+        if (v == 5)
+            ::symlink(file.constData(), encoded(link).constData());
+        const bool made =
+            ::symlink(encoded(v == 1 ? QFileInfo(link).fileName() : link).constData(), file.constData()) == 0;
+        meant(!made || v == 4 || v == 6 ? initialSettings()
+              : v == 5                  ? std::optional<QStringList>()
+                                        : step.values);
         return;
     }
     case Step::LinkAtKeptName: {
         if (target.isEmpty())
             return;
-        QString name = target + QStringLiteral(".unread");
-        struct stat status {};
+        QString name = target + ".unread";
         for (int number = 2; ::lstat(encoded(name).constData(), &status) == 0; ++number)
-            name = target + QStringLiteral(".unread-") + QString::number(number);
-        const QString other = fresh(QStringLiteral("other"));
+            name = target + ".unread-" + QString::number(number);
+        const QString other = fresh("other");
         writeFile(other, "someone else's\r\n", O_CREAT);
-        const QByteArray to[] = {encoded(target), encoded(other), encoded(other + QStringLiteral(".gone")),
-                                 encoded(name)};
-        if (step.variant < 4)
-            ::symlink(to[step.variant].constData(), encoded(name).constData());
-        else if (step.variant < 6)
-            ::link(encoded(step.variant == 4 ? target : other).constData(), encoded(name).constData());
-        else if (step.variant == 6)
+        const QByteArray to =
+            encoded(QStringList{target, other, other + ".gone", name, target, other}.value(v));
+        if (v < 4)
+            ::symlink(to.constData(), encoded(name).constData());
+        else if (v < 6)
+            ::link(to.constData(), encoded(name).constData());
+        else if (v == 6)
             ::mkdir(encoded(name).constData(), 0700);
         else
             ::mkfifo(encoded(name).constData(), 0600);
         return;
     }
-    case Step::Fifo:
-        if ((::unlink(encoded(m_file).constData()) == 0 || errno == ENOENT) &&
-            ::mkfifo(encoded(m_file).constData(), 0600) == 0)
-            m_meant = Meant::Unknown;
-        return;
-    case Step::Leftover: {
-        const QString folder = QFileInfo(target.isEmpty() ? m_file : target).path();
-        const QString stem = QFileInfo(target.isEmpty() ? m_file : target).fileName();
-        const QString serial = QString::number(++m_serial).rightJustified(3, u'0');
-        const QString names[] = {u'.' + stem + QStringLiteral(".saving-lft") + serial,
-                                 u'.' + stem + QStringLiteral(".saving-lnk") + serial,
-                                 u'.' + stem + QStringLiteral(".saving-long") + serial,
-                                 stem + QStringLiteral(".usr") + serial};
-        const QString path = folder + u'/' + names[step.variant % 4];
-        if (step.variant % 4 == 1)
+    default: { // a leftover beside the file
+        const QString beside = target.isEmpty() ? m_file : target;
+        const QString name = v <= 4 ? ".saving-" : v == 5 ? ".saving-lo" : ".usr";
+        const QString path = QFileInfo(beside).path() + (v == 6 ? "/" : "/.") + QFileInfo(beside).fileName() +
+                             name + QString::number(100000 + ++m_serial).right(6);
+        if (v == 4)
             ::symlink(encoded(m_elsewhere).constData(), encoded(path).constData());
         else
             writeFile(path, "half a save", O_CREAT | O_EXCL);
-        static const qint64 ages[] = {10, 50, 70, 86400};
-        const timespec times[2] = {{QDateTime::currentSecsSinceEpoch() - ages[step.variant / 4], 0},
-                                   {QDateTime::currentSecsSinceEpoch() - ages[step.variant / 4], 0}};
+        const timespec time{QDateTime::currentSecsSinceEpoch() - leftoverAges[v], 0}, times[2] = {time, time};
         ::utimensat(AT_FDCWD, encoded(path).constData(), times, AT_SYMLINK_NOFOLLOW);
-        return;
     }
-    case Step::Remove:
-        if (::unlink(encoded(m_file).constData()) == 0 || errno == ENOENT)
-            m_meant = Meant::Absent;
-        return;
-    default:
-        return;
     }
-}
-
-QString shown(const QString &value)
-{
-    QString text;
-    for (const QChar c : value.left(16))
-        text += c.isPrint() && c != u'"' && c != u'\\'
-                    ? QString(c)
-                    : QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QChar(u'0'));
-    return u'"' + text +
-           (value.size() > 16 ? QStringLiteral("...\" (%1 characters)").arg(value.size())
-                              : QStringLiteral("\""));
-}
-
-QString shown(const QStringList &values)
-{
-    if (values == initialSettings())
-        return QStringLiteral("the built-in values");
-    QStringList texts;
-    for (const QString &value : values)
-        texts << shown(value);
-    return u'[' + texts.join(QStringLiteral(", ")) + u']';
 }
 
 } // namespace
 
 Sequence drawSequence(Choices &choices, int length)
 {
-    // Weighted: starts and saves most often, every outside change now and then.
-    static const Step::Kind kinds[] = {
-        Step::Load,           Step::Load,           Step::Load,        Step::Save,       Step::Save,
-        Step::Save,           Step::FailingSave,    Step::FailingSave, Step::Edit,       Step::Edit,
-        Step::Replace,        Step::Truncate,       Step::LineEnds,    Step::LineEnds,   Step::ExtraLines,
-        Step::Garbage,        Step::Chmod,          Step::Chmod,       Step::LinkAsFile, Step::LinkAsFile,
-        Step::LinkAtKeptName, Step::LinkAtKeptName, Step::Fifo,        Step::Leftover,   Step::Leftover,
-        Step::Remove};
+    // Starts and saves most often, every outside change now and then.
+    static const Step::Kind drawn[] = {
+        Step::Load,    Step::Load,           Step::Load,           Step::Save,       Step::Save,
+        Step::Save,    Step::FailingSave,    Step::FailingSave,    Step::Edit,       Step::Edit,
+        Step::Replace, Step::Truncate,       Step::LineEnds,       Step::LineEnds,   Step::ExtraLines,
+        Step::Garbage, Step::Chmod,          Step::Chmod,          Step::LinkAsFile, Step::LinkAsFile,
+        Step::Fifo,    Step::LinkAtKeptName, Step::LinkAtKeptName, Step::Leftover,   Step::Leftover};
+    static const char *const pieces[] = {"GBP/USD", "1.6364", ",",    "\"", "\r", "\n",
+                                         "\r\n",    " ",      "\xFF", "x",  "\0"};
     Sequence sequence;
     sequence.noHardLinks = choices.below(4) == 0;
     for (int i = 0; i < length; ++i) {
         Step step;
-        step.kind = kinds[choices.below(std::size(kinds))];
+        step.kind = drawn[choices.below(std::size(drawn))];
         step.copy = int(choices.below(2));
-        switch (step.kind) {
-        case Step::Save:
-            step.values = drawValues(choices, true);
-            break;
-        case Step::FailingSave:
-            step.variant = int(choices.below(15));
-            step.values = drawValues(choices, true);
-            break;
-        case Step::Edit:
-        case Step::Replace:
-            step.values = drawValues(choices, false);
-            break;
-        case Step::Truncate:
-            step.variant = int(choices.below(1000));
-            break;
-        case Step::LineEnds:
-            step.variant = int(choices.below(3));
-            break;
-        case Step::ExtraLines:
-        case Step::Garbage:
-            step.bytes = drawBytes(choices);
-            break;
-        case Step::Chmod:
-            step.variant = int(choices.below(6));
-            break;
-        case Step::LinkAsFile:
-            step.variant = int(choices.below(6) + 8 * (1 + choices.below(12)));
-            step.values = drawValues(choices, false);
-            break;
-        case Step::LinkAtKeptName:
-            step.variant = int(choices.below(8));
-            break;
-        case Step::Leftover:
-            step.variant = int(choices.below(16));
-            break;
-        default:
-            break;
+        const QStringList variants = variantsOf(step.kind);
+        step.variant = int(
+            choices.below(variants.size() == 1 ? variants[0].toUInt() : std::max(1, int(variants.size()))));
+        for (int v = 0; kinds[step.kind].carries != 0 && kinds[step.kind].carries != 'b' && v < 9; ++v)
+            step.values << (choices.below(3) == 0 ? initialSettings()[v]
+                                                  : drawText(choices, kinds[step.kind].carries == 'v'));
+        for (quint32 n = kinds[step.kind].carries == 'b' ? choices.below(30) : 0; n > 0; --n) {
+            const char *piece = pieces[choices.below(std::size(pieces))];
+            step.bytes += QByteArray(piece, *piece ? qsizetype(std::strlen(piece)) : 1);
         }
         sequence.steps.push_back(step);
     }
@@ -664,88 +580,26 @@ Sequence drawSequence(Choices &choices, int length)
 
 QString describe(const Sequence &sequence)
 {
-    QStringList lines;
-    if (sequence.noHardLinks)
-        lines << QStringLiteral("(on a file system without hard links)");
-    int number = 0;
+    QStringList lines{sequence.noHardLinks ? "(on a file system without hard links)" : ""};
     for (const Step &step : sequence.steps) {
-        const QString copy = step.copy == 0 ? QStringLiteral("copy A") : QStringLiteral("copy B");
-        static const char *const calls[] = {"write", "fsync", "rename", "link", "fchmod"};
-        static const char *const ends[] = {"LF", "CR CR LF", "CR"};
-        static const char *const modes[] = {"file 000",  "file 0444",   "file 0600",
-                                            "file 0200", "folder 0500", "folder 0700"};
-        static const char *const links[] = {"a file elsewhere", "a file beside it", "a chain of %1 links",
-                                            "nothing",          "a loop",           "a missing folder"};
-        static const char *const kept[] = {
-            "a link to the file",      "a link elsewhere",      "a dangling link", "a link to itself",
-            "a hard link to the file", "a hard link elsewhere", "a folder",        "a FIFO"};
-        static const char *const leftovers[] = {"a killed save's leftover", "a link named like a leftover",
-                                                "a file named almost like a leftover", "a user's file"};
-        static const int ages[] = {10, 50, 70, 86400};
-        QString text;
-        switch (step.kind) {
-        case Step::Load:
-            text = copy + QStringLiteral(" starts");
-            break;
-        case Step::Save:
-            text = copy + QStringLiteral(" saves ") + shown(step.values);
-            break;
-        case Step::FailingSave:
-            text = copy + QStringLiteral(" saves %1 while call %2 of %3 fails")
-                              .arg(shown(step.values))
-                              .arg(step.variant % 3 + 1)
-                              .arg(QLatin1String(calls[step.variant / 3]));
-            break;
-        case Step::Edit:
-            text = QStringLiteral("an editor rewrites the file in place: ") + shown(step.values);
-            break;
-        case Step::Replace:
-            text = QStringLiteral("a new file is renamed over it: ") + shown(step.values);
-            break;
-        case Step::Truncate:
-            text = QStringLiteral("the file is cut to %1 per mille").arg(step.variant);
-            break;
-        case Step::LineEnds:
-            text = QStringLiteral("its CR LF become ") + QLatin1String(ends[step.variant]);
-            break;
-        case Step::ExtraLines:
-            text = QStringLiteral("lines are added after the ninth");
-            break;
-        case Step::Garbage:
-            text = QStringLiteral("the file is overwritten with ") + shown(QString::fromLatin1(step.bytes));
-            break;
-        case Step::Chmod:
-            text = QStringLiteral("chmod ") + QLatin1String(modes[step.variant]);
-            break;
-        case Step::LinkAsFile:
-            text = QStringLiteral("the file becomes a link to ") +
-                   QString::fromLatin1(links[step.variant % 8]).arg(step.variant / 8);
-            break;
-        case Step::LinkAtKeptName:
-            text = QStringLiteral("the next copy's name is taken by ") + QLatin1String(kept[step.variant]);
-            break;
-        case Step::Fifo:
-            text = QStringLiteral("the file becomes a FIFO");
-            break;
-        case Step::Leftover:
-            text = QStringLiteral("%1 appears, %2 s old")
-                       .arg(QLatin1String(leftovers[step.variant % 4]))
-                       .arg(ages[step.variant / 4]);
-            break;
-        default:
-            text = QStringLiteral("the file is removed");
-        }
-        lines << QStringLiteral("%1. %2").arg(++number).arg(text);
+        const QStringList variants = variantsOf(step.kind);
+        lines << QString::number(lines.size()) + ". " +
+                     QString::fromLatin1(kinds[step.kind].text)
+                         .replace("%1", step.copy == 0 ? "A" : "B")
+                         .replace("%2", shown(step.values))
+                         .replace("%3", variants.size() > 1 ? variants[step.variant]
+                                                            : QString::number(step.variant))
+                         .replace("%4", shown(QString::fromLatin1(step.bytes)));
     }
-    return lines.join(u'\n');
+    return lines.join(u'\n').trimmed();
 }
 
 std::optional<Broken> run(const Sequence &sequence)
 {
     World world(sequence.noHardLinks);
-    for (int i = 0; i < int(sequence.steps.size()); ++i) {
-        if (std::optional<Broken> broken = world.apply(sequence.steps[size_t(i)])) {
-            broken->step = i;
+    for (size_t i = 0; i < sequence.steps.size(); ++i) {
+        if (std::optional<Broken> broken = world.apply(sequence.steps[i])) {
+            broken->step = int(i);
             return broken;
         }
     }
@@ -755,42 +609,38 @@ std::optional<Broken> run(const Sequence &sequence)
 Sequence shrink(Sequence sequence, const Broken &broken)
 {
     sequence.steps.resize(size_t(broken.step) + 1);
-    const auto stillBreaks = [&broken](const Sequence &shorter) {
-        const std::optional<Broken> again = run(shorter);
-        return again && again->invariant == broken.invariant;
+    bool simpler = true;
+    const auto tryInstead = [&](const Sequence &candidate) {
+        const std::optional<Broken> again = run(candidate);
+        if (again && again->invariant == broken.invariant) {
+            sequence = candidate;
+            simpler = true;
+        }
     };
-    const auto tryInstead = [&](const Sequence &simpler) {
-        if (!stillBreaks(simpler))
-            return false;
-        sequence = simpler;
-        return true;
-    };
-    // Fewer steps, then simpler ones: a save without a failing call, built-in values, hard links.
-    for (bool simpler = true; simpler;) {
+    while (simpler) {
         simpler = false;
         for (size_t i = sequence.steps.size(); i-- > 0;) {
-            Sequence without = sequence;
-            without.steps.erase(without.steps.begin() + std::ptrdiff_t(i));
-            simpler = tryInstead(without) || simpler;
+            Sequence candidate = sequence;
+            candidate.steps.erase(candidate.steps.begin() + std::ptrdiff_t(i));
+            tryInstead(candidate);
         }
         for (size_t i = 0; i < sequence.steps.size(); ++i) {
-            Sequence plain = sequence;
-            Step &step = plain.steps[i];
-            if (step.kind == Step::FailingSave) {
-                step.kind = Step::Save;
-                simpler = tryInstead(plain) || simpler;
-            }
-            for (qsizetype v = 0; v < sequence.steps[i].values.size(); ++v) {
-                plain = sequence;
-                plain.steps[i].values[v] = initialSettings()[v];
-                if (plain.steps[i].values != sequence.steps[i].values)
-                    simpler = tryInstead(plain) || simpler;
+            for (qsizetype v = -1; v < sequence.steps[i].values.size(); ++v) {
+                Sequence candidate = sequence; // a plain save, or one value built in
+                Step &step = candidate.steps[i];
+                if (v < 0 && step.kind == Step::FailingSave)
+                    step.kind = Step::Save;
+                else if (v >= 0 && step.values[v] != initialSettings()[v])
+                    step.values[v] = initialSettings()[v];
+                else
+                    continue;
+                tryInstead(candidate);
             }
         }
         if (sequence.noHardLinks) {
-            Sequence withLinks = sequence;
-            withLinks.noHardLinks = false;
-            simpler = tryInstead(withLinks) || simpler;
+            Sequence candidate = sequence;
+            candidate.noHardLinks = false;
+            tryInstead(candidate);
         }
     }
     return sequence;

@@ -1,7 +1,21 @@
-// The settings storage as a hostile world uses it: random sequences of starts, saves, failing
-// saves and outside changes (editors, links, FIFOs, chmod, a second copy of the program) on a
-// real folder, through the storage code the program runs, with invariants checked after every
-// step. The seeded test and the fuzz target both run it.
+// The settings storage in a hostile world: random sequences of starts, saves, failing saves and
+// outside changes (editors, links, FIFOs, chmod, a second copy of the program) on a real folder,
+// through the storage code the program runs, with invariants checked after every step. The
+// seeded test and the fuzz target both run it.
+//
+// The invariants, by number:
+// 1. After a save reported done, reading gives back exactly the values saved.
+// 2. Content the program did not read whole is kept, before a save replaces it, in a file of
+//    its own that nothing changes later.
+// 3. Nothing the program did not make is removed or changed, but the file by a save (at the end
+//    of its links) and, after a save, a killed save's leftover a minute old.
+// 4. One kept copy per content; no leftover older than a minute after a save.
+// 5. A saved file is readable by its owner, and keeps its other permission bits.
+// 6. A save keeps what it replaces that this copy of the program never read (another copy's
+//    save, an editor's) as it keeps a file not read whole.
+// 7. What a start shows is the file's values, or its warning names each value it could not read.
+// 8. A save of values the dialog lets through, to a file that can be replaced, does not fail.
+// 9. A save syncs the new file before it takes the name, and the folder after.
 #pragma once
 
 #include <QByteArray>
@@ -13,7 +27,7 @@
 
 namespace storagemodel {
 
-// Where the sequence's choices come from: a seeded generator, or a fuzzer's bytes.
+// Where a sequence's choices come from: a seeded generator, or a fuzzer's bytes.
 class Choices {
 public:
     virtual ~Choices() = default;
@@ -21,51 +35,52 @@ public:
 };
 
 struct Step {
+    // A copy of the program starts (or builds its settings dialog anew), saves, or saves while
+    // a system call fails; or the world changes the file.
     enum Kind {
-        Load,        // a copy of the program starts, or builds its settings dialog anew
-        Save,        // that copy's dialog is closed: its values are saved
-        FailingSave, // the same, while one system call fails
-        Edit,        // an editor rewrites the file in place
-        Replace,     // a new file is renamed over it
+        Load,
+        Save,
+        FailingSave,
+        Edit,
+        Replace,
         Truncate,
-        LineEnds, // CR LF turned into LF, CR CR LF or CR
+        LineEnds,
         ExtraLines,
-        Garbage,    // any bytes written in place
-        Chmod,      // of the file or its folder
-        LinkAsFile, // the file becomes a symbolic link: elsewhere, a chain, dangling, a loop
+        Garbage,
+        Chmod,
+        LinkAsFile,
         LinkAtKeptName,
         Fifo,
-        Leftover, // a file a killed save left, or one named like it
-        Remove,
-        KindCount
+        Leftover
     };
     Kind kind = Load;
     int copy = 0;    // which copy of the program: 0 or 1
-    int variant = 0; // the kind's own choice
+    int variant = 0; // the kind's own choice: which call fails, which mode, which link...
     QStringList values;
     QByteArray bytes;
 };
 
 struct Sequence {
-    bool noHardLinks = false; // the file system makes no second names (FAT, exFAT)
+    bool noHardLinks = false; // a file system without second names (FAT, exFAT)
     std::vector<Step> steps;
 };
 
 struct Broken {
     int invariant;
-    int step; // index into the sequence
+    int step; // its index in the sequence
     QString detail;
 };
 
 Sequence drawSequence(Choices &choices, int length);
 
-// The sequence in words, one numbered step a line.
+// One numbered line a step.
 QString describe(const Sequence &sequence);
 
 // Runs the sequence in a new folder: the first broken invariant, or nothing.
 std::optional<Broken> run(const Sequence &sequence);
 
-// The shortest sequence that removing steps one by one finds still breaking the same invariant.
+// The shortest and plainest sequence found, by leaving steps out and simplifying them, that
+// still breaks the same invariant.
 Sequence shrink(Sequence sequence, const Broken &broken);
 
 } // namespace storagemodel
