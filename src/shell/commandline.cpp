@@ -9,6 +9,21 @@ namespace {
 
 const QString program = QStringLiteral("orbisk");
 
+// Control characters escaped, a line break as \n, so that what is wrong stays on one line.
+QString oneLine(const QString &text)
+{
+    QString line;
+    for (const QChar c : text) {
+        if (c == u'\n')
+            line += QStringLiteral("\\n");
+        else if (c.category() == QChar::Other_Control)
+            line += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            line += c;
+    }
+    return line;
+}
+
 class CommandLine {
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 
@@ -26,7 +41,7 @@ public:
     }
     static QString wrong(const QString &what)
     {
-        return tr("%1: %2\nTry '%1 --help' for more information.\n").arg(program, what);
+        return tr("%1: %2\nTry '%1 --help' for more information.\n").arg(program, oneLine(what));
     }
     static QString unknownOption(const QString &option) { return tr("Unknown option '%1'.").arg(option); }
     static QString unexpected(const QString &argument)

@@ -26,6 +26,7 @@ private slots:
         QTest::newRow("nothing Qt left: starts") << QStringList{} << true << -1 << "";
         QTest::newRow("unknown option, as typed") << QStringList{"--bogus"} << true << 2 << "orbisk: Unknown option '--bogus'.\nTry 'orbisk --help'";
         QTest::newRow("stray argument") << QStringList{"quotes.txt"} << true << 2 << "orbisk: unexpected argument 'quotes.txt'\n";
+        QTest::newRow("control characters on one line") << QStringList{"two\nlines\t\x1b[1m"} << true << 2 << "orbisk: unexpected argument 'two\\nlines\\x09\\x1b[1m'\n";
         // clang-format on
     }
     void arguments_startOrEndWithAStatus()
