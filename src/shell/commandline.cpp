@@ -9,6 +9,20 @@ namespace {
 
 const QString program = QStringLiteral("orbisk");
 
+// The program's own options; any other may be Qt's.
+struct OwnOptions {
+    QCommandLineParser parser;
+    const QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")}};
+    const QCommandLineOption version{QStringLiteral("version")};
+
+    OwnOptions()
+    {
+        parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+        parser.addOption(help);
+        parser.addOption(version);
+    }
+};
+
 // Control characters escaped, a line break as \n, so that what is wrong stays on one line.
 QString oneLine(const QString &text)
 {
@@ -54,16 +68,18 @@ public:
 
 std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments, const QString &settingsFile)
 {
-    QCommandLineParser parser;
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
-    const QCommandLineOption version(QStringLiteral("version"));
-    parser.addOption(help);
-    parser.addOption(version);
-    parser.parse(arguments); // options it does not know may be Qt's: they are judged after Qt
-    if (parser.isSet(help))
+    // Ours take no value: one given a value is an error in the parser's words, --help or not. Each
+    // is parsed alone, since the parser's error for the whole line may be about Qt's options.
+    for (const QString &argument : arguments.mid(1)) {
+        OwnOptions alone;
+        if (!alone.parser.parse({program, argument}) && alone.parser.unknownOptionNames().isEmpty())
+            return CommandLineAnswer{2, CommandLine::wrong(alone.parser.errorText())};
+    }
+    OwnOptions own;
+    own.parser.parse(arguments); // options it does not know may be Qt's: they are judged after Qt
+    if (own.parser.isSet(own.help))
         return CommandLineAnswer{0, CommandLine::usage(settingsFile)};
-    if (parser.isSet(version))
+    if (own.parser.isSet(own.version))
         return CommandLineAnswer{0, QStringLiteral("Orbisk %1\n").arg(QStringLiteral(ORBISK_VERSION))};
     return std::nullopt;
 }

@@ -16,6 +16,7 @@ struct CommandLineAnswer {
 
 // Reads the arguments (the program's name first) before any window exists, so that --help and
 // --version work without a display. The usage names settingsFile, where settings are saved.
+// --help=x and the like are errors.
 // Returns nothing when the program should start; every other argument is Qt's to take.
 std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments, const QString &settingsFile);
 
