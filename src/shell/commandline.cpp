@@ -8,6 +8,7 @@ namespace orbisk {
 namespace {
 
 const QString program = QStringLiteral("orbisk");
+const QString endOfOptions = QStringLiteral("--");
 
 // The program's own options; any other may be Qt's.
 struct OwnOptions {
@@ -68,9 +69,10 @@ public:
 
 std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments, const QString &settingsFile)
 {
+    const qsizetype end = arguments.indexOf(endOfOptions, 1);
     // Ours take no value: one given a value is an error in the parser's words, --help or not. Each
     // is parsed alone, since the parser's error for the whole line may be about Qt's options.
-    for (const QString &argument : arguments.mid(1)) {
+    for (const QString &argument : arguments.mid(1, end < 0 ? -1 : end - 1)) {
         OwnOptions alone;
         if (!alone.parser.parse({program, argument}) && alone.parser.unknownOptionNames().isEmpty())
             return CommandLineAnswer{2, CommandLine::wrong(alone.parser.errorText())};
@@ -81,12 +83,15 @@ std::optional<CommandLineAnswer> readCommandLine(const QStringList &arguments, c
         return CommandLineAnswer{0, CommandLine::usage(settingsFile)};
     if (own.parser.isSet(own.version))
         return CommandLineAnswer{0, QStringLiteral("Orbisk %1\n").arg(QStringLiteral(ORBISK_VERSION))};
+    // The program takes no arguments, and Qt would take its options even after "--".
+    if (end >= 0 && end + 1 < arguments.size())
+        return CommandLineAnswer{2, CommandLine::wrong(CommandLine::unexpected(arguments[end + 1]))};
     return std::nullopt;
 }
 
 std::optional<CommandLineAnswer> readLeftoverArguments(const QStringList &arguments)
 {
-    if (arguments.size() < 2)
+    if (arguments.size() < 2 || arguments.mid(1) == QStringList{endOfOptions})
         return std::nullopt;
     const QString &first = arguments[1];
     return CommandLineAnswer{2, CommandLine::wrong(first.startsWith(u'-') ? CommandLine::unknownOption(first)

@@ -23,12 +23,14 @@ private slots:
         QTest::newRow("--version") << QStringList{"--version"} << false << 0 << "Orbisk 1.0\n";
         QTest::newRow("--help=x, as Qt's parser words it") << QStringList{"-platform", "xcb", "--help=x"} << false << 2 << "orbisk: Unexpected value after '--help'.\n";
         QTest::newRow("--version=1 beside --help") << QStringList{"--help", "--version=1"} << false << 2 << "orbisk: Unexpected value after '--version'.\n";
+        QTest::newRow("-- ends the options: Qt's and ours after it are arguments") << QStringList{"--", "-style", "--help", "--version=1"} << false << 2 << "orbisk: unexpected argument '-style'\n";
         QTest::newRow("Qt's -platformtheme is not -h") << QStringList{"-platformtheme", "gtk3"} << false << -1 << "";
         QTest::newRow("anything else waits for Qt") << QStringList{"-geometry", "300x200+10+10", "--bogus"} << false << -1 << "";
         QTest::newRow("nothing Qt left: starts") << QStringList{} << true << -1 << "";
         QTest::newRow("unknown option, as typed") << QStringList{"--bogus"} << true << 2 << "orbisk: Unknown option '--bogus'.\nTry 'orbisk --help'";
         QTest::newRow("stray argument") << QStringList{"quotes.txt"} << true << 2 << "orbisk: unexpected argument 'quotes.txt'\n";
         QTest::newRow("control characters on one line") << QStringList{"two\nlines\t\x1b[1m"} << true << 2 << "orbisk: unexpected argument 'two\\nlines\\x09\\x1b[1m'\n";
+        QTest::newRow("a closing -- Qt left: starts") << QStringList{"--"} << true << -1 << "";
         // clang-format on
     }
     void arguments_startOrEndWithAStatus()
