@@ -16,8 +16,9 @@ require_packages() {
     done
     [ ${#missing[@]} -eq 0 ] && return 0
     if [ "$(id -u)" -ne 0 ]; then
-        echo "Orbisk needs these Debian packages. Install them with:" >&2
-        echo "  sudo apt-get install -y ${missing[*]}" >&2
+        echo "Orbisk needs these Debian packages: ${missing[*]}." >&2
+        echo "Install them, with the rest of what the build and the tests need, as root (su - where there is no sudo):" >&2
+        echo "  apt-get install -y --no-install-recommends ${build_packages[*]} ${test_packages[*]}" >&2
         exit 1
     fi
     echo "Installing ${missing[*]}" >&2

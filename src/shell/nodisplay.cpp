@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -34,20 +35,45 @@ struct HeldMessage {
     QString text;
 };
 
+// What Qt 6.4's xcb and wayland plugins say, ahead of the fatal message, when their display
+// server cannot be reached; any other fatal start-up error is Qt's to explain.
+bool saysNoDisplay(const HeldMessage &message)
+{
+    return message.text.startsWith(u"could not connect to display") ||
+           message.text.startsWith(u"Failed to create wl_display");
+}
+
 // A message handler has no context of its own: what the guard holds lives here while it is up.
 QtMessageHandler previousHandler = nullptr;
 QList<HeldMessage> held;
 
+// Qt's handler is called directly: a message logged from within a handler would bypass it.
+void releaseHeld()
+{
+    qInstallMessageHandler(previousHandler);
+    for (const HeldMessage &message : std::exchange(held, {})) {
+        const QMessageLogContext context(nullptr, 0, nullptr,
+                                         message.category.isNull() ? nullptr : message.category.constData());
+        previousHandler(message.type, context, message.text);
+    }
+}
+
 void holdOrEnd(QtMsgType type, const QMessageLogContext &context, const QString &text)
 {
-    if (type == QtFatalMsg) {
+    if (type != QtFatalMsg) {
+        held.append({type, context.category, text});
+        return;
+    }
+    if (std::any_of(held.cbegin(), held.cend(), saysNoDisplay)) {
         std::fputs(DisplayText::text(qEnvironmentVariable("DISPLAY"), qEnvironmentVariable("WAYLAND_DISPLAY"))
                        .toLocal8Bit()
                        .constData(),
                    stderr);
-        std::_Exit(1);
+    } else {
+        releaseHeld();
+        previousHandler(type, context, text); // printed as Qt prints it, without its abort
     }
-    held.append({type, context.category, text});
+    std::_Exit(1);
 }
 
 } // namespace
@@ -59,11 +85,7 @@ NoDisplayGuard::NoDisplayGuard()
 
 NoDisplayGuard::~NoDisplayGuard()
 {
-    qInstallMessageHandler(previousHandler);
-    for (const HeldMessage &message : std::exchange(held, {})) {
-        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
-        qt_message_output(message.type, context, message.text);
-    }
+    releaseHeld();
 }
 
 } // namespace orbisk
