@@ -78,8 +78,8 @@ namespace storagemodel {
 namespace {
 
 // Each kind of step, in the order of Step::Kind: its words (%1 the copy, %2 the values, %3 the
-// variant's words, %4 the bytes), its variants' words between bars (or a count), and whether it
-// carries values (v: any a save may be given, p: plain ones an editor writes) or bytes (b).
+// variant's words, %4 the bytes), its variants' words between bars, and whether it carries values
+// (v: any a save may be given, p: plain ones an editor writes) or bytes (b).
 const struct {
     const char *text, *variants;
     char carries;
@@ -87,29 +87,27 @@ const struct {
     {"copy %1 starts", "", 0},
     {"copy %1 saves %2", "", 'v'},
     {"copy %1 saves %2 while %3 fails", "write|fsync|fsync 2|fsync 3|rename|link|fchmod|fchmod 2", 'v'},
-    {"an editor rewrites the file in place: %2", "", 'p'},
-    {"a new file is renamed over it: %2", "", 'p'},
-    {"the file is cut to %3 per mille of its length", "1000", 0},
-    {"its CR LF become %3", "LF|CR CR LF|CR", 0},
-    {"lines are added after the ninth: %4", "", 'b'},
-    {"the file is overwritten with %4", "", 'b'},
+    {"an editor writes %2 %3", "in place|by a rename", 'p'},
+    {"the file's bytes are %3",
+     "cut to %4|given LF for CR LF|given CR CR LF for CR LF|given CR for CR LF|"
+     "followed by lines after the ninth|replaced by %4",
+     'b'},
     {"chmod %3", "000 the file|0444 the file|0600 the file|0200 the file|0500 its folder|0700 its folder", 0},
-    {"the file becomes a link to %3",
-     "a file elsewhere|a file beside it|a chain of 2 links|a chain of 12 links|nothing|a loop|a missing "
-     "folder",
+    {"the file becomes %3",
+     "a FIFO|a link elsewhere|a link beside it|a chain of 2 links|a chain of 12 links|"
+     "a dangling link|a link into a missing folder|a loop of links",
      'p'},
-    {"the next copy's name is taken by %3",
-     "a link to the file|a link elsewhere|a dangling link|a link to itself|a hard link to the file|"
-     "a hard link elsewhere|a folder|a FIFO",
-     0},
-    {"the file becomes a FIFO", "", 0},
     {"%3 appears beside the file",
+     "a link to it, at its copy's name|a link elsewhere, at its copy's name|a dangling link, at its copy's "
+     "name|"
+     "a link to itself, at its copy's name|a hard link to it, at its copy's name|"
+     "a hard link elsewhere, at its copy's name|a folder, at its copy's name|a FIFO, at its copy's name|"
      "a killed save's leftover, 10 s old|a killed save's leftover, 50 s old|a killed save's leftover, 70 s "
      "old|"
-     "a killed save's leftover, a day old|a link named like a leftover|a file named almost like a leftover|"
-     "a user's file",
+     "a killed save's leftover, a day old|a link named like a leftover|a file named almost like one|"
+     "a user's file named like it",
      0}};
-const qint64 leftoverAges[] = {10, 50, 70, 86400, 86400, 86400, 86400};
+const qint64 ages[] = {10, 50, 70, 86400, 86400, 86400, 86400};
 
 QStringList variantsOf(Step::Kind kind)
 {
@@ -442,105 +440,81 @@ std::optional<Broken> World::changes(const Tree &before, const Tree &after, bool
 void World::change(const Step &step)
 {
     const QByteArray file = encoded(m_file);
-    const QString target = resolved(m_file), variant = variantsOf(step.kind).value(step.variant);
+    const QString target = resolved(m_file), edited = m_home + "/.edited";
     const QByteArray plain = step.values.join("\r\n").toUtf8() + "\r\n";
     struct stat status {};
     const bool regular = ::stat(file.constData(), &status) == 0 && S_ISREG(status.st_mode);
     const QByteArray bytes = regular ? bytesOf(m_file, status.st_mode & 07777) : QByteArray();
-    const auto replaced = [&] { return ::unlink(file.constData()) == 0 || errno == ENOENT; };
     const int v = step.variant;
-    switch (step.kind) {
-    case Step::Edit:
-        if (writeFile(m_file, plain, O_CREAT | O_TRUNC))
+    if (step.kind == Step::Write) {
+        if (writeFile(v == 0 ? m_file : edited, plain, O_CREAT | O_TRUNC) &&
+            (v == 0 || ::rename(encoded(edited).constData(), file.constData()) == 0))
             meant(step.values);
-        return;
-    case Step::Replace:
-        if (writeFile(m_home + "/.edited", plain, O_CREAT | O_TRUNC) &&
-            ::rename(encoded(m_home + "/.edited").constData(), file.constData()) == 0)
-            meant(step.values);
-        ::unlink(encoded(m_home + "/.edited").constData());
-        return;
-    case Step::Truncate:
-        if (regular && ::truncate(file.constData(), status.st_size * v / 1000) == 0)
+        ::unlink(encoded(edited).constData());
+    } else if (step.kind == Step::Rewrite && (regular || v == 5)) {
+        static const char *const ends[] = {"", "\n", "\r\r\n", "\r"};
+        const QByteArray now = v == 0   ? bytes.left(step.bytes.size())
+                               : v <= 3 ? QByteArray(bytes).replace("\r\n", ends[v])
+                               : v == 4 ? bytes + "extra\r\n" + step.bytes
+                                        : step.bytes;
+        // The values stay where only line ends change, none inside a value or after a CR, or where
+        // lines follow the ninth.
+        const bool same =
+            regular && (now == bytes ||
+                        (m_meant && (v == 4 || (v >= 1 && v <= 3 && !bytes.contains("\r\r") &&
+                                                !m_meant->join("").contains(QRegularExpression("[\r\n]"))))));
+        if (writeFile(m_file, now, O_CREAT | O_TRUNC) && !same)
             meant({});
-        return;
-    case Step::LineEnds: {
-        static const char *const ends[] = {"\n", "\r\r\n", "\r"};
-        // The values stay where no line end is inside one, and no CR before one.
-        const bool same = m_meant && !bytes.contains("\r\r") &&
-                          !m_meant->join(QString()).contains(QRegularExpression("[\r\n]"));
-        if (bytes.contains("\r\n") &&
-            writeFile(m_file, QByteArray(bytes).replace("\r\n", ends[v]), O_TRUNC) && !same)
-            meant({});
-        return;
-    }
-    case Step::ExtraLines:
-        writeFile(m_file, "extra\r\n" + step.bytes, O_APPEND); // after the ninth line: ignored
-        return;
-    case Step::Garbage:
-        if (writeFile(m_file, step.bytes, O_CREAT | O_TRUNC))
-            meant({});
-        return;
-    case Step::Chmod:
-        ::chmod(encoded(v < 4 ? m_file : m_home).constData(), variant.section(u' ', 0, 0).toUInt(nullptr, 8));
-        return;
-    case Step::Fifo:
-        if (replaced() && ::mkfifo(file.constData(), 0600) == 0)
-            meant({});
-        return;
-    case Step::LinkAsFile: {
-        if (!replaced())
-            return;
-        const QString real = v == 1 ? m_home + "/real" + QString::number(++m_serial) : fresh("real");
-        QString link = v == 5 ? fresh("loop") : v == 6 ? fresh("gone") + "/orbisk.set" : real;
-        if (v <= 3)
+    } else if (step.kind == Step::Chmod) {
+        ::chmod(encoded(v < 4 ? m_file : m_home).constData(),
+                variantsOf(step.kind)[v].section(u' ', 0, 0).toUInt(nullptr, 8));
+    } else if (step.kind == Step::Becomes && (::unlink(file.constData()) == 0 || errno == ENOENT)) {
+        const QString real = v == 2 ? m_home + "/real" + QString::number(++m_serial) : fresh("real");
+        QString link = v == 6 ? fresh("gone") + "/orbisk.set" : v == 7 ? fresh("loop") : real;
+        if (v >= 1 && v <= 4)
             writeFile(real, plain, O_CREAT);
-        for (int i = 0; i < (v == 2 ? 2 : v == 3 ? 12 : 0); ++i) {
+        for (int i = 0; i < (v == 3 ? 2 : v == 4 ? 12 : 0); ++i) {
             const QString next = fresh("chain");
             ::symlink(encoded(link).constData(), encoded(next).constData());
             link = next;
         }
-        if (v == 5)
+        if (v == 7)
             ::symlink(file.constData(), encoded(link).constData());
-        const bool made =
-            ::symlink(encoded(v == 1 ? QFileInfo(link).fileName() : link).constData(), file.constData()) == 0;
-        meant(!made || v == 4 || v == 6 ? initialSettings()
-              : v == 5                  ? std::optional<QStringList>()
+        const bool made = v == 0 ? ::mkfifo(file.constData(), 0600) == 0
+                                 : ::symlink(encoded(v == 2 ? QFileInfo(link).fileName() : link).constData(),
+                                             file.constData()) == 0;
+        meant(!made || v == 5 || v == 6 ? initialSettings()
+              : v == 0 || v == 7        ? std::optional<QStringList>()
                                         : step.values);
-        return;
-    }
-    case Step::LinkAtKeptName: {
-        if (target.isEmpty())
-            return;
+    } else if (step.kind == Step::Beside && !target.isEmpty()) {
+        // At the name the next kept copy would take, or named like a killed save's leftover.
         QString name = target + ".unread";
         for (int number = 2; ::lstat(encoded(name).constData(), &status) == 0; ++number)
             name = target + ".unread-" + QString::number(number);
+        if (v >= 8)
+            name = QFileInfo(target).path() + (v == 14 ? "/" : "/.") + QFileInfo(target).fileName() +
+                   (v <= 12   ? ".saving-"
+                    : v == 13 ? ".saving-lo"
+                              : ".usr") +
+                   QString::number(100000 + ++m_serial).right(6);
         const QString other = fresh("other");
         writeFile(other, "someone else's\r\n", O_CREAT);
         const QByteArray to =
             encoded(QStringList{target, other, other + ".gone", name, target, other}.value(v));
-        if (v < 4)
-            ::symlink(to.constData(), encoded(name).constData());
+        if (v < 4 || v == 12)
+            ::symlink(v == 12 ? encoded(m_elsewhere).constData() : to.constData(), encoded(name).constData());
         else if (v < 6)
             ::link(to.constData(), encoded(name).constData());
         else if (v == 6)
             ::mkdir(encoded(name).constData(), 0700);
-        else
+        else if (v == 7)
             ::mkfifo(encoded(name).constData(), 0600);
-        return;
-    }
-    default: { // a leftover beside the file
-        const QString beside = target.isEmpty() ? m_file : target;
-        const QString name = v <= 4 ? ".saving-" : v == 5 ? ".saving-lo" : ".usr";
-        const QString path = QFileInfo(beside).path() + (v == 6 ? "/" : "/.") + QFileInfo(beside).fileName() +
-                             name + QString::number(100000 + ++m_serial).right(6);
-        if (v == 4)
-            ::symlink(encoded(m_elsewhere).constData(), encoded(path).constData());
         else
-            writeFile(path, "half a save", O_CREAT | O_EXCL);
-        const timespec time{QDateTime::currentSecsSinceEpoch() - leftoverAges[v], 0}, times[2] = {time, time};
-        ::utimensat(AT_FDCWD, encoded(path).constData(), times, AT_SYMLINK_NOFOLLOW);
-    }
+            writeFile(name, "half a save", O_CREAT | O_EXCL);
+        const timespec time{QDateTime::currentSecsSinceEpoch() - ages[std::max(v - 8, 0)], 0},
+            times[2] = {time, time};
+        if (v >= 8)
+            ::utimensat(AT_FDCWD, encoded(name).constData(), times, AT_SYMLINK_NOFOLLOW);
     }
 }
 
@@ -548,30 +522,27 @@ void World::change(const Step &step)
 
 Sequence drawSequence(Choices &choices, int length)
 {
-    // Starts and saves most often, every outside change now and then.
-    static const Step::Kind drawn[] = {
-        Step::Load,    Step::Load,           Step::Load,           Step::Save,       Step::Save,
-        Step::Save,    Step::FailingSave,    Step::FailingSave,    Step::Edit,       Step::Edit,
-        Step::Replace, Step::Truncate,       Step::LineEnds,       Step::LineEnds,   Step::ExtraLines,
-        Step::Garbage, Step::Chmod,          Step::Chmod,          Step::LinkAsFile, Step::LinkAsFile,
-        Step::Fifo,    Step::LinkAtKeptName, Step::LinkAtKeptName, Step::Leftover,   Step::Leftover};
+    // Starts and saves most often, every change of the world now and then.
+    static const Step::Kind drawn[] = {Step::Load,    Step::Load,   Step::Load,        Step::Save,
+                                       Step::Save,    Step::Save,   Step::FailingSave, Step::FailingSave,
+                                       Step::Write,   Step::Write,  Step::Rewrite,     Step::Rewrite,
+                                       Step::Rewrite, Step::Chmod,  Step::Chmod,       Step::Becomes,
+                                       Step::Becomes, Step::Beside, Step::Beside,      Step::Beside};
     static const char *const pieces[] = {"GBP/USD", "1.6364", ",",    "\"", "\r", "\n",
-                                         "\r\n",    " ",      "\xFF", "x",  "\0"};
+                                         "\r\n",    " ",      "\xFF", "x",  ""};
     Sequence sequence;
     sequence.noHardLinks = choices.below(4) == 0;
     for (int i = 0; i < length; ++i) {
         Step step;
         step.kind = drawn[choices.below(std::size(drawn))];
         step.copy = int(choices.below(2));
-        const QStringList variants = variantsOf(step.kind);
-        step.variant = int(
-            choices.below(variants.size() == 1 ? variants[0].toUInt() : std::max(1, int(variants.size()))));
-        for (int v = 0; kinds[step.kind].carries != 0 && kinds[step.kind].carries != 'b' && v < 9; ++v)
+        step.variant = int(choices.below(quint32(std::max<qsizetype>(1, variantsOf(step.kind).size()))));
+        for (int v = 0; (kinds[step.kind].carries == 'v' || kinds[step.kind].carries == 'p') && v < 9; ++v)
             step.values << (choices.below(3) == 0 ? initialSettings()[v]
                                                   : drawText(choices, kinds[step.kind].carries == 'v'));
-        for (quint32 n = kinds[step.kind].carries == 'b' ? choices.below(30) : 0; n > 0; --n) {
+        for (quint32 n = kinds[step.kind].carries == 'b' ? choices.below(40) : 0; n > 0; --n) {
             const char *piece = pieces[choices.below(std::size(pieces))];
-            step.bytes += QByteArray(piece, *piece ? qsizetype(std::strlen(piece)) : 1);
+            step.bytes += *piece ? QByteArray(piece) : QByteArray(1, '\0');
         }
         sequence.steps.push_back(step);
     }
@@ -587,9 +558,10 @@ QString describe(const Sequence &sequence)
                      QString::fromLatin1(kinds[step.kind].text)
                          .replace("%1", step.copy == 0 ? "A" : "B")
                          .replace("%2", shown(step.values))
-                         .replace("%3", variants.size() > 1 ? variants[step.variant]
-                                                            : QString::number(step.variant))
-                         .replace("%4", shown(QString::fromLatin1(step.bytes)));
+                         .replace("%3", variants.value(step.variant))
+                         .replace("%4", step.kind == Step::Rewrite && step.variant == 0
+                                            ? QStringLiteral("%1 bytes").arg(step.bytes.size())
+                                            : shown(QString::fromLatin1(step.bytes)));
     }
     return lines.join(u'\n').trimmed();
 }
