@@ -1,7 +1,6 @@
 #include "support/settingsfixture.h"
 #include "support/windowdriver.h"
 
-#include <QRegularExpression>
 #include <QTimer>
 
 using namespace orbisk;
@@ -16,22 +15,13 @@ void clickButton(QMessageBox *box, const QString &text)
     }
 }
 
-QLineEdit *field(QWidget *window, const QString &name)
-{
-    return window->findChild<QLineEdit *>(name);
-}
-
 } // namespace
 
 class SettingsDialogTest : public QObject, private SettingsFileFixture, private WindowDriver {
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        QTest::failOnWarning(
-            QRegularExpression("^(?!This plugin does not support|Wayland does not support)"));
-    }
+    void init() { failOnUnexpectedWarnings(); }
     void cleanup()
     {
         closeWindow();
@@ -48,19 +38,14 @@ private slots:
         QVERIFY(waitUntilActive(dialog));
         QCOMPARE(dialog->objectName() + ' ' + dialog->windowTitle(), QStringLiteral("frmSetting Settings"));
         QCOMPARE(layoutOf(dialog), drawnLayout("frmSetting.layout"));
-        QCOMPARE(field(dialog, "txtAsk2")->accessibleName(), QStringLiteral("Ask, leg 2")); // heard, not seen
+        QCOMPARE(find<QLineEdit>("txtAsk2", dialog)->accessibleName(),
+                 QStringLiteral("Ask, leg 2")); // heard, not seen
         QCOMPARE(dialog->record().values(), initialSettings());
 
-        QStringList visited{QApplication::focusWidget()->objectName()};
-        while (visited.size() < 10) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            visited << QApplication::focusWidget()->objectName();
-        }
-        QCOMPARE(visited, (QStringList{"txtBid3", "txtBid2", "txtBid1", "txtInstr3", "txtInstr2", "txtInstr1",
-                                       "txtAsk1", "txtAsk2", "txtAsk3", "txtBid3"}));
+        QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtBid3")); // then Tab's order
         for (const QString name : {"txtInstr1", "txtAsk3"}) { // the file could not hold the quote
-            retype(field(dialog, name), "1\"2");
-            QCOMPARE(field(dialog, name)->text(), QStringLiteral("12"));
+            retype(find<QLineEdit>(name, dialog), "1\"2");
+            QCOMPARE(find<QLineEdit>(name, dialog)->text(), QStringLiteral("12"));
         }
     }
 
@@ -76,31 +61,27 @@ private slots:
         QVERIFY(!settingsDialogs().first()->isVisible()); // loaded, hidden
     }
 
-    void settingsTwice_showsOneDialogWithoutReload()
+    // Settings again shows the same dialog without reloading it, and brings it to the top where a
+    // display server stacks windows (offscreen has no order to look at).
+    void settingsTwice_showsOneDialogOnTopWithoutReload()
     {
+        const bool stacked = QGuiApplication::platformName() == QLatin1String("xcb");
         openWindow(path());
         put("changed on disk\r\n");
         SettingsDialog *dialog = openSettings(); // the first shows what start-up read
         QVERIFY(dialog);
         QCOMPARE(dialog->record().values(), initialSettings());
-        retype(field(dialog, "txtBid1"), "9.9");
+        retype(find<QLineEdit>("txtBid1", dialog), "9.9");
+        if (stacked) {
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            dialog->move(m_window->pos());
+            m_window->raise();
+            QTRY_COMPARE(QApplication::topLevelAt(dialog->geometry().center()), m_window.get());
+        }
         QCOMPARE(openSettings(), dialog);
         QCOMPARE(dialog->record().values().mid(0, 4), (QStringList{"GBP/USD", "EUR/GBP", "EUR/USD", "9.9"}));
-    }
-
-    // Only a display server stacks windows; offscreen has no order to look at.
-    void settingsAgain_bringsTheDialogToTheTop()
-    {
-        if (QGuiApplication::platformName() != QLatin1String("xcb"))
-            QSKIP("no stacking order on this platform");
-        openWindow(path());
-        SettingsDialog *dialog = openSettings();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog));
-        dialog->move(m_window->pos());
-        m_window->raise();
-        QTRY_COMPARE(QApplication::topLevelAt(dialog->geometry().center()), m_window.get());
-        QCOMPARE(openSettings(), dialog);
-        QTRY_COMPARE(QApplication::topLevelAt(dialog->geometry().center()), dialog);
+        if (stacked)
+            QTRY_COMPARE(QApplication::topLevelAt(dialog->geometry().center()), dialog);
     }
 
     void close_savesForTheNextStartOnly()
@@ -111,9 +92,10 @@ private slots:
         QTRY_COMPARE(settingsDialogs().size(), 0);
 
         SettingsDialog *dialog = openSettings();
-        retype(field(dialog, "txtBid1"), "1,5");
-        field(dialog, "txtInstr1")->selectAll();
-        field(dialog, "txtInstr1")->insert(QStringLiteral("usd/chf\x1b\u0085") + QChar(0)); // pasted
+        retype(find<QLineEdit>("txtBid1", dialog), "1,5");
+        find<QLineEdit>("txtInstr1", dialog)->selectAll();
+        find<QLineEdit>("txtInstr1", dialog)
+            ->insert(QStringLiteral("usd/chf\x1b\u0085") + QChar(0)); // pasted
         QVERIFY(dialog->close());
         QCOMPARE(text("txtBid1") + ' ' + legNames(), QStringLiteral("1.6364 GBP/USD EUR/GBP EUR/USD"));
         QVERIFY(contents().startsWith(
@@ -134,7 +116,7 @@ private slots:
         const QString unwritable = path() + "/orbisk.set";
         openWindow(unwritable);
         SettingsDialog *dialog = openSettings();
-        retype(field(dialog, "txtAsk3"), "1.2");
+        retype(find<QLineEdit>("txtAsk3", dialog), "1.2");
 
         QVERIFY(!dialog->close());
         QMessageBox *box = openMessageBox();
@@ -145,7 +127,7 @@ private slots:
         clickButton(openMessageBox(), "Keep Editing");
         QTRY_VERIFY(!openMessageBox());
         QVERIFY(dialog->isVisible()); // nothing lost
-        QCOMPARE(field(dialog, "txtAsk3")->text(), QStringLiteral("1.2"));
+        QCOMPARE(find<QLineEdit>("txtAsk3", dialog)->text(), QStringLiteral("1.2"));
 
         QVERIFY(!dialog->close());
         clickButton(openMessageBox(), "Close Without Saving");
@@ -183,10 +165,10 @@ private slots:
         put(defaultBytes);
         for (const bool exit : {true, false}) {
             openWindow(path());
-            retype(field(openSettings(), "txtBid2"), "0.1");
+            retype(find<QLineEdit>("txtBid2", openSettings()), "0.1");
             QTimer::singleShot(0, this, [this, exit] {
-                if (exit)
-                    m_window->findChild<QAction *>("Exit")->trigger();
+                if (exit && waitUntilActive(m_window.get())) // Ctrl+E, though a text box claims it
+                    QTest::keyClick(find("txtBid1"), Qt::Key_E, Qt::ControlModifier);
                 else
                     m_window->close();
             });

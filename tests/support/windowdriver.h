@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,6 +21,13 @@
 
 class WindowDriver {
 protected:
+    // Only the notices of platforms that cannot raise or place a window are expected.
+    static void failOnUnexpectedWarnings()
+    {
+        QTest::failOnWarning(
+            QRegularExpression("^(?!This plugin does not support|Wayland does not support)"));
+    }
+
     // Without a path the settings file is looked for in a scratch directory of its own.
     void openWindow(const QString &settingsPath = {}, const QString &separator = QStringLiteral("."))
     {
@@ -46,9 +54,9 @@ protected:
         m_window.reset();
     }
 
-    template <typename T = QWidget> T *find(const QString &name) const
+    template <typename T = QWidget> T *find(const QString &name, const QWidget *in = nullptr) const
     {
-        auto *widget = m_window->findChild<T *>(name);
+        auto *widget = (in ? in : m_window.get())->findChild<T *>(name);
         if (!widget)
             qFatal("no control named %s", qPrintable(name));
         return widget;
@@ -106,14 +114,21 @@ protected:
         return dialogs.size() == 1 && dialogs.first()->isVisible() ? dialogs.first() : nullptr;
     }
 
-    // A window's controls, a line each: name, parent, place and size in pixels, element number
-    // and shown text. Compared with the drawings in tests/gui/layouts.
-    static QStringList layoutOf(const QWidget *window)
+    // A window's controls, a line each: name, parent, place and size in pixels, element number,
+    // shown text, and the place in the order Tab visits them. Compared with the drawings in
+    // tests/gui/layouts.
+    static QStringList layoutOf(QWidget *window)
     {
+        QList<QWidget *> tabOrder;
+        for (QWidget *w = window->nextInFocusChain(); w != window; w = w->nextInFocusChain()) {
+            if ((w->focusPolicy() & Qt::TabFocus) && w->isEnabled() && window->isAncestorOf(w))
+                tabOrder << w;
+        }
         QStringList lines{QStringLiteral("%1x%2").arg(window->width()).arg(window->height())};
-        for (const QWidget *w : window->findChildren<QWidget *>()) {
-            if (!w->objectName().startsWith(QLatin1String("qt_")))
-                lines << QStringLiteral("%1 in %2: %3,%4 %5x%6 [%7] \"%8\"")
+        for (QWidget *w : window->findChildren<QWidget *>()) {
+            if (w->objectName().startsWith(QLatin1String("qt_")))
+                continue;
+            lines << QStringLiteral("%1 in %2: %3,%4 %5x%6 [%7] \"%8\"")
                              .arg(w->objectName(), w->parentWidget() == window
                                                        ? QStringLiteral("the window")
                                                        : w->parentWidget()->objectName())
@@ -122,7 +137,9 @@ protected:
                              .arg(w->width())
                              .arg(w->height())
                              .arg(w->property("element").toInt())
-                             .arg(orbisk::shownText(w));
+                             .arg(orbisk::shownText(w)) +
+                         (tabOrder.contains(w) ? QStringLiteral(" tab %1").arg(tabOrder.indexOf(w))
+                                               : QString());
         }
         return lines;
     }
