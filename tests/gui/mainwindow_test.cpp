@@ -207,7 +207,7 @@ private slots:
         QWidget window;
         auto *label = new QLabel(QStringLiteral("Instruments"), &window);
         QFont font = QApplication::font();
-        font.setPointSizeF(std::min(font.pointSizeF(), largestLayoutPointSize));
+        font.setPointSizeF(std::min(font.pointSizeF(), 8.0));
         label->setFixedWidth(QFontMetrics(font).boundingRect(label->text()).right());
         LayoutFont fit(&window);
         fit.start({});
