@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QDateTime>
+#include <QDebug>
 #include <QDirIterator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -140,11 +141,8 @@ QString drawText(Choices &choices, bool hostile)
 QString shown(const QString &value)
 {
     QString text;
-    for (const QChar c : value.left(16))
-        text +=
-            c.isPrint() && c != u'"' && c != u'\\' ? QString(c) : QString::asprintf("\\u%04x", c.unicode());
-    return u'"' + text +
-           (value.size() > 16 ? QStringLiteral("...\" (%1 characters)").arg(value.size()) : "\"");
+    QDebug(&text).nospace() << value.left(16); // quoted, the unprintable escaped
+    return value.size() > 16 ? text + QStringLiteral("... (%1 characters)").arg(value.size()) : text;
 }
 
 QString shown(const QStringList &values)
@@ -159,15 +157,15 @@ QString shown(const QStringList &values)
 // ---- The world, as the test sees it
 
 struct Entry {
-    mode_t type, mode;
-    ino_t inode;
-    nlink_t links;
-    qint64 age;      // seconds since its content changed
+    struct stat status;
     QByteArray data; // a file's bytes, a link's target
     bool operator==(const Entry &other) const
     {
-        return type == other.type && mode == other.mode && inode == other.inode && data == other.data;
+        return status.st_mode == other.status.st_mode && status.st_ino == other.status.st_ino &&
+               data == other.data;
     }
+    qint64 age() const { return QDateTime::currentSecsSinceEpoch() - status.st_mtime; }
+    bool regular() const { return S_ISREG(status.st_mode); }
 };
 using Tree = std::map<QString, Entry>;
 
@@ -221,8 +219,8 @@ bool isLeftoverOf(const QString &file, const QString &path, const Entry &entry)
 {
     static const QRegularExpression suffix(QStringLiteral("^\\.saving-[A-Za-z0-9]{6}$"));
     const QString name = QFileInfo(path).fileName(), prefix = u'.' + QFileInfo(file).fileName();
-    return entry.type == S_IFREG && QFileInfo(path).path() == QFileInfo(file).path() &&
-           name.startsWith(prefix) && suffix.match(name.mid(prefix.size())).hasMatch();
+    return entry.regular() && QFileInfo(path).path() == QFileInfo(file).path() && name.startsWith(prefix) &&
+           suffix.match(name.mid(prefix.size())).hasMatch();
 }
 
 class World {
@@ -277,18 +275,10 @@ Tree World::snapshot() const
     while (entries.hasNext()) {
         const QString path = entries.next();
         struct stat status {};
-        if (::lstat(encoded(path).constData(), &status) != 0)
-            continue;
-        Entry entry{status.st_mode & S_IFMT,
-                    status.st_mode & 07777,
-                    status.st_ino,
-                    status.st_nlink,
-                    QDateTime::currentSecsSinceEpoch() - status.st_mtime,
-                    {}};
-        entry.data = S_ISREG(status.st_mode)   ? bytesOf(path, entry.mode)
-                     : S_ISLNK(status.st_mode) ? encoded(linkText(path))
-                                               : QByteArray();
-        tree[path] = entry;
+        if (::lstat(encoded(path).constData(), &status) == 0)
+            tree[path] = {status, S_ISREG(status.st_mode)   ? bytesOf(path, status.st_mode & 07777)
+                                  : S_ISLNK(status.st_mode) ? encoded(linkText(path))
+                                                            : QByteArray()};
     }
     return tree;
 }
@@ -352,7 +342,7 @@ std::optional<Broken> World::apply(const Step &step)
     }
     for (const auto &[path, bytes] : m_copies) {
         const auto now = after.find(path);
-        if (now == after.end() || now->second.type != S_IFREG || now->second.data != bytes)
+        if (now == after.end() || !now->second.regular() || now->second.data != bytes)
             return Broken{2, 0, relative(path) + " changed, which the program kept"};
         for (const auto &[other, its] : m_copies) {
             if (other < path && its == bytes && QFileInfo(other).path() == QFileInfo(path).path())
@@ -372,22 +362,22 @@ std::optional<Broken> World::checkSave(const Step &step, const Tree &before, con
     if (read.values != step.values || !read.whole())
         return Broken{1, 0, "saved, but read back otherwise: " + read.problems.join(u';')};
     const auto old = before.find(target), now = after.find(target);
-    const bool replaced = old != before.end() && old->second.type == S_IFREG;
+    const bool replaced = old != before.end() && old->second.regular();
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    const mode_t mode = replaced ? (old->second.mode | S_IRUSR) : (0666 & ~mask);
-    if (now == after.end() || now->second.mode != mode)
+    const mode_t mode = replaced ? ((old->second.status.st_mode & 07777) | S_IRUSR) : (0666 & ~mask);
+    if (now == after.end() || (now->second.status.st_mode & 07777) != mode)
         return Broken{5, 0, QStringLiteral("not saved with mode %1").arg(mode, 0, 8)};
     const auto keeps = [&](const auto &entry) {
-        return entry.first.startsWith(target + ".unread") && entry.second.type == S_IFREG &&
-               entry.second.links == 1 && entry.second.data == old->second.data;
+        return entry.first.startsWith(target + ".unread") && entry.second.regular() &&
+               entry.second.status.st_nlink == 1 && entry.second.data == old->second.data;
     };
     if (replaced && !known(step.copy, old->second) && std::none_of(after.begin(), after.end(), keeps))
         return Broken{2, 0,
                       QStringLiteral("%1 bytes were replaced without a copy of their own")
                           .arg(old->second.data.size())};
     for (const auto &[path, entry] : after) {
-        if (entry.age > 61 && isLeftoverOf(target, path, entry))
+        if (entry.age() > 61 && isLeftoverOf(target, path, entry))
             return Broken{4, 0, "a leftover stays after a save: " + relative(path)};
     }
     return std::nullopt;
@@ -399,7 +389,7 @@ bool World::known(int copy, const Entry &content) const
     buffer.setData(content.data);
     buffer.open(QIODevice::ReadOnly);
     const orbisk::SettingsRead read = orbisk::readSettings(buffer);
-    return (content.mode & S_IRUSR) && (m_meant || read.whole()) &&
+    return (content.status.st_mode & S_IRUSR) && (m_meant || read.whole()) &&
            std::count(m_known[copy].begin(), m_known[copy].end(), m_meant.value_or(read.values)) > 0;
 }
 
@@ -423,14 +413,14 @@ std::optional<Broken> World::changes(const Tree &before, const Tree &after, bool
         QRegularExpression::anchoredPattern(QRegularExpression::escape(target + ".unread") + "(-[0-9]+)?"));
     for (const auto &[path, entry] : before) {
         const auto now = after.find(path);
-        const bool stale = saved && entry.age > 59 && isLeftoverOf(target, path, entry);
+        const bool stale = saved && entry.age() > 59 && isLeftoverOf(target, path, entry);
         if (!(saved && path == target) && (now == after.end() ? !stale : !(now->second == entry)))
             return Broken{3, 0, relative(path) + (now == after.end() ? " was removed" : " was changed")};
     }
     for (const auto &[path, entry] : after) {
         if (before.count(path) || (saved && path == target))
             continue;
-        if (target.isEmpty() || !keptName.match(path).hasMatch() || entry.type != S_IFREG)
+        if (target.isEmpty() || !keptName.match(path).hasMatch() || !entry.regular())
             return Broken{3, 0, relative(path) + " was made"};
         m_copies[path] = entry.data;
     }
