@@ -248,7 +248,9 @@ private:
                                     const QString &target);
     std::optional<Broken> changes(const Tree &before, const Tree &after, bool saved, const QString &target);
     Tree snapshot() const;
-    bool saneForSaving() const;
+    // Why a save cannot be done here, in the program's words; empty where it must be done, "?"
+    // where either may be right (a file only a second name can keep).
+    QString whyNotSaved() const;
     // Whether the copy read this content whole, or saved it: replacing it loses nothing.
     bool known(int copy, const Entry &content) const;
     QString fresh(const QString &stem) { return m_elsewhere + u'/' + stem + QString::number(++m_serial); }
@@ -289,7 +291,8 @@ std::optional<Broken> World::apply(const Step &step)
     const Tree before = snapshot();
     std::optional<orbisk::SettingsStore> &store = m_stores[step.copy];
     const bool saving = (step.kind == Step::Save || step.kind == Step::FailingSave) && store;
-    const bool sane = saneForSaving(), readWhole = saving && store->warning().isEmpty();
+    const QString why = whyNotSaved();
+    const bool readWhole = saving && store->warning().isEmpty();
     std::optional<QString> error;
     if (step.kind == Step::Load) {
         store.emplace(orbisk::SettingsLocation{{m_file}, m_file});
@@ -322,6 +325,11 @@ std::optional<Broken> World::apply(const Step &step)
                                   .arg(i + 1)
                                   .arg(shown(values[i]), shown(m_meant->at(i)), warning)};
         }
+        const QString unreadable = why.startsWith("its links")    ? "cannot be opened"
+                                   : why == "not a settings file" ? why
+                                                                  : "";
+        if (!warning.contains(unreadable))
+            return Broken{7, 0, "the warning does not say the file " + unreadable + ": " + warning};
         if (warning.isEmpty())
             m_known[step.copy].push_back(values);
     }
@@ -329,8 +337,9 @@ std::optional<Broken> World::apply(const Step &step)
         return value.contains(u'"') || value.contains(u'\r') || value.contains(u'\n') ||
                value.size() > 32767 || !value.isValidUtf16();
     });
-    if (saving && error && !faults.fired && sane && storable)
-        return Broken{8, 0, "a save that can be done failed: " + *error};
+    if (saving && !faults.fired && storable && why != "?" &&
+        (error ? why.isEmpty() || !error->contains(why) : !why.isEmpty()))
+        return Broken{8, 0, "the save should say \"" + why + "\", and says: " + error.value_or("nothing")};
     if (saving && !error) {
         if (auto broken = checkSave(step, before, after, target)) {
             broken->invariant = broken->invariant == 2 && readWhole ? 6 : broken->invariant;
@@ -395,16 +404,21 @@ bool World::known(int copy, const Entry &content) const
 
 // A file readable by its owner, a chain of links to one, or nothing yet, in a folder that takes
 // new files: a save there must not fail.
-bool World::saneForSaving() const
+QString World::whyNotSaved() const
 {
     const QString target = resolved(m_file);
     struct stat folder {
     }, file{};
-    if (target.isEmpty() || ::stat(encoded(QFileInfo(target).path()).constData(), &folder) != 0 ||
-        (folder.st_mode & 0700) != 0700)
-        return false;
-    return ::lstat(encoded(target).constData(), &file) != 0 ||
-           (S_ISREG(file.st_mode) && (file.st_mode & S_IRUSR));
+    const bool present = !target.isEmpty() && ::lstat(encoded(target).constData(), &file) == 0;
+    if (target.isEmpty())
+        return "its links cannot be followed";
+    if (present && S_ISFIFO(file.st_mode))
+        return "not a settings file";
+    if (::stat(encoded(QFileInfo(target).path()).constData(), &folder) != 0)
+        return "does not exist";
+    if ((folder.st_mode & 0700) != 0700)
+        return "does not let a new file be made";
+    return !present || (S_ISREG(file.st_mode) && (file.st_mode & S_IRUSR)) ? QString() : "?";
 }
 
 std::optional<Broken> World::changes(const Tree &before, const Tree &after, bool saved, const QString &target)
