@@ -114,12 +114,17 @@ void LayoutFont::fit()
 void LayoutFont::fitFigure(QLineEdit *figure) const
 {
     const QFont &windowFont = m_window->font();
-    const double size = pointSizeOf(windowFont, m_window);
-    const double fitted = fittingSize(windowFont, size, smallestFigurePointSize, {{figure, figure->text()}});
-    QFont own; // only the size is the figure's own; family and the rest follow the window
-    if (fitted < size)
-        own.setPointSizeF(fitted);
-    figure->setFont(own);
+    // Most writes leave a box without a font of its own and a text that fits at the window's:
+    // the search and the font reset are then left out.
+    if (figure->testAttribute(Qt::WA_SetFont) || widthOf(windowFont, figure->text()) > textRoom(figure)) {
+        const double size = pointSizeOf(windowFont, m_window);
+        const double fitted =
+            fittingSize(windowFont, size, smallestFigurePointSize, {{figure, figure->text()}});
+        QFont own; // only the size is the figure's own; family and the rest follow the window
+        if (fitted < size)
+            own.setPointSizeF(fitted);
+        figure->setFont(own);
+    }
     if (!figure->hasFocus())
         figure->setCursorPosition(0);
 }
