@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -11,6 +12,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <string_view>
 
 namespace orbisk {
 namespace {
@@ -107,19 +110,60 @@ void LayoutFont::fit()
     const double size = std::min(pointSizeOf(font, m_window), largestLayoutPointSize);
     font.setPointSizeF(fittingSize(font, size, smallestLayoutPointSize, texts));
     m_window->setFont(font);
+    measureFigureCharacters();
     for (QLineEdit *figure : m_figures)
         fitFigure(figure);
+}
+
+// Kerning may widen a pair of these characters: by up to a fiftieth of an em in the fonts tried
+// (an E before a minus, two sevens), so each advance is widened by a thirty-second.
+void LayoutFont::measureFigureCharacters()
+{
+    const QFont &font = m_window->font();
+    const QFontMetricsF metrics(font);
+    const double kerning = QFontInfo(font).pixelSize() / 32.0;
+    m_extents = {};
+    for (const char c : std::string_view("0123456789.,-+Ee")) {
+        const QLatin1Char character(c);
+        m_extents[static_cast<unsigned char>(c)] = {metrics.horizontalAdvance(character) + kerning,
+                                                    metrics.boundingRect(character).right()};
+    }
+}
+
+// At least widthOf(window's font, text), without shaping the text, which costs more than the rest
+// of a figure's write: its characters side by side, and two pixels for the shaper's rounding of
+// ink to whole pixels. Other characters may join, overhang or take another font: no bound.
+double LayoutFont::widthBound(const QString &text) const
+{
+    double start = 0;
+    double right = 0;
+    for (const QChar c : text) {
+        if (c.unicode() >= m_extents.size() || m_extents[c.unicode()].advance < 0)
+            return std::numeric_limits<double>::infinity();
+        right = std::max(right, start + m_extents[c.unicode()].inkRight);
+        start += m_extents[c.unicode()].advance;
+    }
+    return right + 2;
 }
 
 void LayoutFont::fitFigure(QLineEdit *figure) const
 {
     const QFont &windowFont = m_window->font();
-    const double size = pointSizeOf(windowFont, m_window);
-    const double fitted = fittingSize(windowFont, size, smallestFigurePointSize, {{figure, figure->text()}});
-    QFont own; // only the size is the figure's own; family and the rest follow the window
-    if (fitted < size)
-        own.setPointSizeF(fitted);
-    figure->setFont(own);
+    const auto fitsWindowFont = [&] {
+        const int room = textRoom(figure);
+        return widthBound(figure->text()) <= room || widthOf(windowFont, figure->text()) <= room;
+    };
+    // Most writes leave a box without a font of its own and a text that fits at the window's:
+    // the search and the font reset are then left out, and mostly the exact measure too.
+    if (figure->testAttribute(Qt::WA_SetFont) || !fitsWindowFont()) {
+        const double size = pointSizeOf(windowFont, m_window);
+        const double fitted =
+            fittingSize(windowFont, size, smallestFigurePointSize, {{figure, figure->text()}});
+        QFont own; // only the size is the figure's own; family and the rest follow the window
+        if (fitted < size)
+            own.setPointSizeF(fitted);
+        figure->setFont(own);
+    }
     if (!figure->hasFocus())
         figure->setCursorPosition(0);
 }

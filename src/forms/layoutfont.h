@@ -16,6 +16,7 @@
 #include <QObject>
 #include <QString>
 
+#include <array>
 #include <vector>
 
 class QLineEdit;
@@ -53,12 +54,22 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // What a character of a written number takes at the window's font, measured alone: its
+    // advance, and how far right of where it starts its ink reaches.
+    struct Extent {
+        double advance = -1; // any other character
+        double inkRight = 0;
+    };
+
     void fit();
+    void measureFigureCharacters();
+    double widthBound(const QString &text) const;
     void fitFigure(QLineEdit *figure) const;
 
     QWidget *m_window;
     std::vector<ShownText> m_samples;
     std::vector<QLineEdit *> m_figures;
+    std::array<Extent, 128> m_extents;
 };
 
 } // namespace orbisk
