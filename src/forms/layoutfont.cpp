@@ -123,6 +123,10 @@ void LayoutFont::measureFigureCharacters()
     const QFontMetricsF metrics(font);
     const double kerning = QFontInfo(font).pixelSize() / 32.0;
     m_extents = {};
+    const bool spaced =
+        font.letterSpacing() != (font.letterSpacingType() == QFont::PercentageSpacing ? 100 : 0);
+    if (spaced)
+        return; // extra room between letters: every figure is measured
     for (const char c : std::string_view("0123456789.,-+Ee")) {
         const QLatin1Char character(c);
         m_extents[static_cast<unsigned char>(c)] = {metrics.horizontalAdvance(character) + kerning,
