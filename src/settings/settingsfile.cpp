@@ -127,8 +127,10 @@ int writeAll(int fd, const char *data, qint64 size)
 {
     for (qint64 done = 0; done < size;) {
         const ssize_t written = ::write(fd, data + done, static_cast<size_t>(size - done));
-        if (written <= 0 && errno != EINTR)
-            return written == 0 ? ENOSPC : errno;
+        if (written == 0)
+            return ENOSPC;
+        if (written < 0 && errno != EINTR)
+            return errno;
         done += std::max<ssize_t>(written, 0);
     }
     return 0;
@@ -185,16 +187,8 @@ int copyInto(const QString &file, const QString &copy, mode_t mode)
     Temporary out = makeTemporary(file);
     int error = out.error;
     char block[1 << 16];
-    while (error == 0) {
-        const ssize_t size = ::read(in, block, sizeof block);
-        if (size <= 0) {
-            error = size < 0 && errno != EINTR ? errno : 0;
-            if (size == 0 || error != 0)
-                break;
-            continue;
-        }
-        error = writeAll(out.fd, block, size);
-    }
+    for (ssize_t size = 0; error == 0 && (size = ::read(in, block, sizeof block)) != 0;)
+        error = size > 0 ? writeAll(out.fd, block, size) : errno == EINTR ? 0 : errno;
     ::close(in);
     if (out.fd < 0)
         return error;

@@ -23,6 +23,12 @@ public:
             QT_TR_NOOP("the ask of leg 1"),  QT_TR_NOOP("the ask of leg 2"),  QT_TR_NOOP("the ask of leg 3")};
         return tr(names[index]);
     }
+    static QString cutShort(int found)
+    {
+        return tr("it is longer than a settings file can be; only %1 of its %2 values were found in it")
+            .arg(found)
+            .arg(settingsValueCount);
+    }
 };
 
 // A text box holds at most this many characters; a longer value could not be shown whole.
@@ -67,6 +73,11 @@ public:
     }
     [[nodiscard]] bool failed() const { return m_failed; }
     [[nodiscard]] bool exhausted() const { return m_fetched >= maxReadBytes; }
+    // Every byte the read may take is taken: whether more would follow is unknown.
+    [[nodiscard]] bool cut() { return peek() < 0 && exhausted(); }
+    // A line end ran into the cut, so how many lines it ends is unknown.
+    void markUnsure() { m_unsure = true; }
+    [[nodiscard]] bool unsure() const { return m_unsure; }
 
 private:
     bool refill()
@@ -86,6 +97,7 @@ private:
     qsizetype m_pos = 0;
     qint64 m_fetched = 0;
     bool m_failed = false;
+    bool m_unsure = false;
 };
 
 // Consumes one line end or comma if one is next; reports whether it did. A line end is a LF, a
@@ -102,6 +114,8 @@ bool consumeDelimiter(ByteSource &in)
         returns += static_cast<char>(in.get());
     if (c == '\r' && in.peek() == '\n')
         in.get();
+    else if (c == '\r' && in.cut())
+        in.markUnsure(); // the LF that would make the CRs one line end may lie past the cut
     else if (!returns.isEmpty())
         in.unget(returns); // lone CRs: each ends a line of its own
     return true;
@@ -114,7 +128,7 @@ void skipField(ByteSource &in)
         in.get();
 }
 
-enum class FieldStatus { Read, EndOfFile, Unclosed, TooLong };
+enum class FieldStatus { Read, EndOfFile, Cut, Unclosed, TooLong };
 
 // Quotes that do not close within a value's room give up the field at the end of the opening
 // quote's line, so that the values on the following lines are still read.
@@ -158,6 +172,8 @@ FieldStatus readField(ByteSource &in, QByteArray &value)
         }
         value += static_cast<char>(in.get());
     }
+    if (in.cut())
+        return FieldStatus::Cut; // the value may go on past what may be read
     while (!value.isEmpty() && isBlank(value.back()))
         value.chop(1);
     consumeDelimiter(in);
@@ -213,12 +229,11 @@ SettingsRead readSettings(QIODevice &device)
         }
         switch (status) {
         case FieldStatus::EndOfFile:
-            result.problems << (in.exhausted()
-                                    ? FormatText::tr("it is longer than a settings file can be; only %1 of "
-                                                     "its %2 values were found in it")
-                                    : FormatText::tr("it holds only %1 of its %2 values"))
-                                   .arg(index)
-                                   .arg(settingsValueCount);
+        case FieldStatus::Cut:
+            result.problems << (in.exhausted() ? FormatText::cutShort(index)
+                                               : FormatText::tr("it holds only %1 of its %2 values")
+                                                     .arg(index)
+                                                     .arg(settingsValueCount));
             return result;
         case FieldStatus::Unclosed:
             result.problems << FormatText::tr("the quotes around %1 are not closed").arg(name);
@@ -239,6 +254,10 @@ SettingsRead readSettings(QIODevice &device)
             result.problems << FormatText::tr("%1 is too long").arg(name);
         else
             result.values[index] = value;
+        if (in.unsure() && index + 1 < settingsValueCount) {
+            result.problems << FormatText::cutShort(index + 1);
+            return result;
+        }
     }
     return result;
 }

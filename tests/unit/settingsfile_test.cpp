@@ -108,6 +108,8 @@ private slots:
         QTest::newRow("too long to read, and not text either") << QByteArray(defaultBytes).replace("EUR/GBP", QByteArray(200'000, '\xFF')) << defaults << QString("the name of leg 2 is too long");
         QTest::newRow("quoted value too long to read") << QByteArray(defaultBytes).replace("EUR/GBP", "\"" + QByteArray(200'000, 'x') + "\"") << defaults << QString("the name of leg 2 is too long");
         QTest::newRow("two unreadable values") << QByteArray(defaultBytes).replace("EUR/GBP", "\xFF").replace("0.7230", "\"") << defaults << QString("the name of leg 2 is not text; the quotes around the ask of leg 2 are not closed");
+        QTest::newRow("a value cut by the read limit") << ("\"a\"" + QByteArray(294'902, 'j') + "\r\n").repeated(8) + "1.23456\r\n" << QStringList(8, "a") + defaults.mid(8) << QString("it is longer than a settings file can be; only 8 of its 9 values were found in it");
+        QTest::newRow("CRs running into the read limit") << QByteArray(3'000'000, '\r') + "\n" + defaultBytes << with(0, "") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
         QTest::newRow("megabytes after a closing quote") << "\"a\"" + QByteArray(5'000'000, 'x') << with(0, "a") << QString("it is longer than a settings file can be; only 1 of its 9 values were found in it");
         // clang-format on
     }
