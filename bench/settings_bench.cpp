@@ -1,7 +1,8 @@
-// Reading the settings file at start-up: the usual 75-byte file, and a hostile 2 GB one ("a" in
-// quotes, then 2 GB that is never a line end; sparse, so it costs no disk), which the reader
-// must answer as fast as any other.
-#include "settings/settingsfile.h"
+// What start-up does with the settings file (read it, and for a file not read whole, find where
+// its bytes would be kept): the usual 75-byte file, and a hostile 2 GB one ("a" in quotes, then
+// 2 GB that is never a line end; sparse, so it costs no disk), which must be answered as fast as
+// any other.
+#include "settings/settingsstore.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,7 +20,7 @@ void readFile(benchmark::State &state, const QByteArray &start, qint64 size)
         state.SkipWithError("cannot make the file");
     file.close();
     for (auto _ : state)
-        benchmark::DoNotOptimize(orbisk::readSettings(path));
+        benchmark::DoNotOptimize(orbisk::SettingsStore({{path}, path}).values());
 }
 
 void usualFile(benchmark::State &state)

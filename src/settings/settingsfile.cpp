@@ -35,13 +35,6 @@ QByteArray nameOf(const QString &path)
     return QFile::encodeName(path);
 }
 
-// Run as root, the program leaves alone what another user owns: a folder or file it made there
-// would be beyond that user's reach, and a link that user placed could lead root's save anywhere.
-bool foreignToRoot(const struct stat &status)
-{
-    return ::geteuid() == 0 && status.st_uid != 0;
-}
-
 struct Resolved {
     QString path;  // the file at the end of the links; empty when they cannot be followed
     QString error; // why not
@@ -56,8 +49,6 @@ Resolved resolveLinks(const QString &path)
         struct stat status {};
         if (::lstat(nameOf(at).constData(), &status) != 0 || !S_ISLNK(status.st_mode))
             return {at, {}};
-        if (foreignToRoot(status))
-            return {{}, FileText::anotherUsers()};
         char target[PATH_MAX];
         const ssize_t size = ::readlink(nameOf(at).constData(), target, sizeof target);
         if (hops == 40 || size <= 0 || size == sizeof target)
@@ -117,7 +108,7 @@ void removeStaleSaves(const QString &path)
         saved.dir().entryInfoList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
     for (const QFileInfo &entry : entries) {
         if (temporary.match(entry.fileName()).hasMatch() && !entry.isSymLink() &&
-            entry.lastModified() < stale)
+            entry.ownerId() == ::geteuid() && entry.lastModified() < stale)
             QFile::remove(entry.filePath());
     }
 }
@@ -199,39 +190,84 @@ int copyInto(const QString &file, const QString &copy, mode_t mode)
     if (error == 0 && ::renameat2(AT_FDCWD, nameOf(out.path).constData(), AT_FDCWD, nameOf(copy).constData(),
                                   RENAME_NOREPLACE) != 0) {
         error = errno;
-        // A file system that cannot refuse to replace (some FUSE ones) is asked first instead.
-        struct stat taken {};
-        if (error == EINVAL && ::lstat(nameOf(copy).constData(), &taken) != 0 && errno == ENOENT)
+        // A file system that cannot refuse to replace (some FUSE ones): the name is claimed
+        // with a new empty file first, which only this rename then replaces.
+        const int claim = error == EINVAL ? ::open(nameOf(copy).constData(),
+                                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600)
+                                          : -1;
+        if (claim >= 0 && ::close(claim) == 0)
             error = ::rename(nameOf(out.path).constData(), nameOf(copy).constData()) == 0 ? 0 : errno;
+        else if (error == EINVAL)
+            error = errno;
     }
     if (error != 0)
         ::unlink(nameOf(out.path).constData());
     return error;
 }
 
+// Files larger than a settings file can be are never compared byte by byte.
+constexpr qint64 largestCompared = 8 << 20;
+
+// keptCopyName for the content of the regular file at content, under the names of file.
+CopyName copyNameFor(const QString &file, const QString &content)
+{
+    struct stat original {};
+    if (::stat(nameOf(content).constData(), &original) != 0 || !S_ISREG(original.st_mode))
+        return {{}, {}};
+    QString free;
+    for (int number = 1; number < 100; ++number) {
+        const QString copy =
+            file + QStringLiteral(".unread") + (number > 1 ? u'-' + QString::number(number) : QString());
+        struct stat status {};
+        if (::lstat(nameOf(copy).constData(), &status) != 0) {
+            if (free.isEmpty() && errno == ENOENT)
+                free = copy;
+            continue;
+        }
+        // A second name of the content itself is one once the file is replaced; any other second
+        // name is not a copy of its own.
+        const bool itself = status.st_dev == original.st_dev && status.st_ino == original.st_ino;
+        if (S_ISREG(status.st_mode) && status.st_nlink == (itself ? 2 : 1) &&
+            status.st_size == original.st_size &&
+            (itself || (status.st_size <= largestCompared && sameBytes(copy, content))))
+            return {copy, {}};
+    }
+    if (!free.isEmpty())
+        return {free, {}};
+    return {{}, FileText::tr("no copy of it could be kept: too many copies are kept already")};
+}
+
+// Whether the file reads whole with the known values: replacing it loses nothing the caller has
+// not got.
+bool holds(const QString &file, const std::optional<QStringList> &known)
+{
+    const SettingsRead read = known ? readSettings(file) : SettingsRead{};
+    return known && read.whole() && read.values == *known;
+}
+
 struct Kept {
-    QString made;  // a name the save made for the copy, to be taken back if the save fails
+    QString made;  // a name made for the copy, to be taken back if the save fails
     QString error; // why the bytes could not be kept
 };
 
-// Keeps the bytes of the file that status describes under keptCopyName's name, just before the
-// file is replaced.
-Kept keepBeside(const QString &file, const struct stat &status)
+// Keeps the content of the regular file at content under copyNameFor's name beside file: a
+// second name where it has no other, so that it is the bytes' only name once the content is
+// replaced or removed; otherwise, or where the file system has no second names, a copy.
+Kept keepBeside(const QString &file, const QString &content)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const CopyName name = keptCopyName(file);
-        struct stat taken {};
-        if (!name.error.isEmpty())
+        const CopyName name = copyNameFor(file, content);
+        struct stat status {
+        }, taken{};
+        if (!name.error.isEmpty() || ::stat(nameOf(content).constData(), &status) != 0)
             return {{}, name.error};
         if (::lstat(nameOf(name.path).constData(), &taken) == 0)
             return {}; // a copy holds these bytes already
-        // A second name costs nothing and is the bytes' only name once the file is replaced; a
-        // file with other names already, or a file system without them, needs a copy.
         int error = EMLINK;
         if (status.st_nlink == 1)
-            error = ::link(nameOf(file).constData(), nameOf(name.path).constData()) == 0 ? 0 : errno;
+            error = ::link(nameOf(content).constData(), nameOf(name.path).constData()) == 0 ? 0 : errno;
         if (error != 0 && error != EEXIST)
-            error = copyInto(file, name.path, status.st_mode & 07777);
+            error = copyInto(content, name.path, (status.st_mode & 07777) | S_IRUSR);
         if (error == 0)
             return {name.path, {}};
         if (error != EEXIST) // else the name was taken meanwhile: look again
@@ -240,6 +276,62 @@ Kept keepBeside(const QString &file, const struct stat &status)
                         QT_TRANSLATE_NOOP("SettingsFile", "no copy of it could be kept (%1)"), error)};
     }
     return {{}, FileText::tr("no copy of it could be kept: too many copies are kept already")};
+}
+
+struct Swap {
+    int error = 0;
+    QString kept; // why something that had to be kept could not be
+};
+
+// Puts the temporary file in the target's place, keeping what the target holds unless it holds
+// the known values. What is looked at is looked at again after the swap: another save may have
+// come in between, and its content is kept too.
+Swap swapIn(const QString &temporary, const QString &target, const std::optional<QStringList> &known)
+{
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        struct stat looked {};
+        if (::lstat(nameOf(target).constData(), &looked) != 0) {
+            // Nothing to keep; a file someone makes meanwhile is not replaced but looked at.
+            if (::renameat2(AT_FDCWD, nameOf(temporary).constData(), AT_FDCWD, nameOf(target).constData(),
+                            RENAME_NOREPLACE) == 0)
+                return {};
+            if (errno == EEXIST)
+                continue;
+            return {errno == EINVAL &&
+                            ::rename(nameOf(temporary).constData(), nameOf(target).constData()) == 0
+                        ? 0
+                        : errno,
+                    {}};
+        }
+        if (!S_ISREG(looked.st_mode))
+            return {EEXIST, FileText::notASettingsFile()};
+        const Kept kept = holds(target, known) ? Kept{} : keepBeside(target, target);
+        if (!kept.error.isEmpty())
+            return {0, kept.error};
+        if (::renameat2(AT_FDCWD, nameOf(temporary).constData(), AT_FDCWD, nameOf(target).constData(),
+                        RENAME_EXCHANGE) != 0) {
+            // A file system that cannot swap: replaced, the look and the rename a moment apart.
+            const int error =
+                errno == EINVAL && ::rename(nameOf(temporary).constData(), nameOf(target).constData()) == 0
+                    ? 0
+                    : errno;
+            if (error != 0 && !kept.made.isEmpty())
+                ::unlink(nameOf(kept.made).constData());
+            return {error, {}};
+        }
+        if (!kept.made.isEmpty()) // now a file of its own, which its owner can read
+            ::chmod(nameOf(kept.made).constData(), (looked.st_mode & 07777) | S_IRUSR);
+        // The temporary name now holds what was replaced: what was looked at, whose bytes are
+        // kept where they had to be, or what another save put there meanwhile.
+        struct stat swapped {};
+        const bool meanwhile = ::lstat(nameOf(temporary).constData(), &swapped) == 0 &&
+                               (swapped.st_dev != looked.st_dev || swapped.st_ino != looked.st_ino);
+        if (meanwhile && !holds(temporary, known))
+            keepBeside(target, temporary);
+        ::unlink(nameOf(temporary).constData());
+        return {};
+    }
+    return {EEXIST, {}};
 }
 
 } // namespace
@@ -277,7 +369,8 @@ SettingsRead readSettings(const QString &path)
     return result;
 }
 
-std::optional<QString> writeSettings(const QString &path, const QStringList &values, Replaced replaced)
+std::optional<QString> writeSettings(const QString &path, const QStringList &values,
+                                     const std::optional<QStringList> &known)
 {
     const EncodedSettings encoded = encodeSettings(values);
     if (!encoded.problem.isEmpty())
@@ -286,18 +379,22 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
     const Resolved target = resolveLinks(path);
     if (target.path.isEmpty())
         return target.error;
-    const QString folder = QFileInfo(target.path).path();
-    struct stat old {
-    }, folderStatus{};
+    struct stat old {};
     const bool exists = ::lstat(nameOf(target.path).constData(), &old) == 0;
     if (exists && S_ISDIR(old.st_mode))
         return FileText::tr("it is a folder");
     if (exists && !S_ISREG(old.st_mode))
         return FileText::notASettingsFile();
-    if ((exists && foreignToRoot(old)) ||
-        (::stat(nameOf(folder).constData(), &folderStatus) == 0 && foreignToRoot(folderStatus)))
+    // Links through linked folders count towards the system's limit too: what it cannot follow
+    // would be saved to where the next start cannot read it.
+    struct stat followed {};
+    if (::stat(nameOf(path).constData(), &followed) != 0 && errno == ELOOP)
+        return FileText::withReason(QT_TRANSLATE_NOOP("SettingsFile", "its links cannot be followed (%1)"),
+                                    ELOOP);
+    if (!rootMayUse(path) || !rootMayUse(target.path))
         return FileText::anotherUsers();
 
+    const QString folder = QFileInfo(target.path).path();
     Temporary temporary = makeTemporary(target.path);
     if (temporary.fd < 0 && temporary.error == ENOENT)
         return FileText::tr("its folder %1 does not exist").arg(QDir::toNativeSeparators(folder));
@@ -306,26 +403,23 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
             QT_TRANSLATE_NOOP("SettingsFile", "its folder does not let a new file be made (%1)"),
             temporary.error);
     // The file keeps its permissions, but is always readable by its owner, who would otherwise
-    // lose the values just saved; a new one gets the user's usual ones (0666 less umask).
-    int error = exists && ::fchmod(temporary.fd, (old.st_mode & 07777) | S_IRUSR) != 0 ? errno : 0;
+    // lose the values just saved; a new one gets the user's usual ones (0666 less umask). A file
+    // system without permission bits has none to keep.
+    int error = exists && ::fchmod(temporary.fd, (old.st_mode & 07777) | S_IRUSR) != 0 && errno != ENOSYS &&
+                        errno != EOPNOTSUPP
+                    ? errno
+                    : 0;
     if (error == 0)
         error = writeAll(temporary.fd, encoded.bytes.constData(), encoded.bytes.size());
     const int closed = syncAndClose(temporary.fd);
-    error = error != 0 ? error : closed;
-    Kept kept;
-    if (error == 0 && exists && replaced == Replaced::Keep)
-        kept = keepBeside(target.path, old);
-    if (error == 0 && kept.error.isEmpty() &&
-        ::rename(nameOf(temporary.path).constData(), nameOf(target.path).constData()) != 0)
-        error = errno;
-    if (error != 0 || !kept.error.isEmpty()) {
+    const Swap swap = error == 0 && closed == 0 ? swapIn(temporary.path, target.path, known) : Swap{};
+    error = error != 0 ? error : closed != 0 ? closed : swap.error;
+    if (error != 0 || !swap.kept.isEmpty()) {
         ::unlink(nameOf(temporary.path).constData());
-        if (!kept.made.isEmpty())
-            ::unlink(nameOf(kept.made).constData());
-        if (!kept.error.isEmpty())
+        if (!swap.kept.isEmpty() && swap.error == 0)
             return FileText::tr("what it holds was not read whole, or changed since it was read, and %1")
-                .arg(kept.error);
-        return qt_error_string(error);
+                .arg(swap.kept);
+        return swap.kept.isEmpty() ? qt_error_string(error) : swap.kept;
     }
     // The new name lives in the folder: synced too, or a power cut could bring back the old file.
     if (const int fd = ::open(nameOf(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
@@ -337,7 +431,7 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
 }
 
 std::optional<QString> saveSettings(const SettingsLocation &location, const QStringList &values,
-                                    Replaced replaced)
+                                    const std::optional<QStringList> &known)
 {
     // Made one level at a time, so that the folder a failure concerns, and why, can be told.
     QStringList missing;
@@ -351,7 +445,7 @@ std::optional<QString> saveSettings(const SettingsLocation &location, const QStr
         folder = QFileInfo(folder).path();
     }
     for (const QString &next : missing) {
-        const int error = foreignToRoot(status)                          ? EACCES
+        const int error = !rootMayUse(next)                              ? EACCES
                           : !S_ISDIR(status.st_mode)                     ? ENOTDIR
                           : ::mkdir(nameOf(next).constData(), 0777) != 0 ? errno
                                                                          : 0;
@@ -360,35 +454,13 @@ std::optional<QString> saveSettings(const SettingsLocation &location, const QStr
                 .arg(QDir::toNativeSeparators(next), qt_error_string(error));
         ::stat(nameOf(next).constData(), &status);
     }
-    return writeSettings(location.writePath, values, replaced);
+    return writeSettings(location.writePath, values, known);
 }
 
 CopyName keptCopyName(const QString &path)
 {
     const QString file = resolveLinks(path).path;
-    struct stat original {};
-    if (file.isEmpty() || ::stat(nameOf(file).constData(), &original) != 0)
-        return {{}, {}};
-    QString free;
-    for (int number = 1; number < 100; ++number) {
-        const QString copy =
-            file + QStringLiteral(".unread") + (number > 1 ? u'-' + QString::number(number) : QString());
-        struct stat status {};
-        if (::lstat(nameOf(copy).constData(), &status) != 0) {
-            if (free.isEmpty() && errno == ENOENT)
-                free = copy;
-            continue;
-        }
-        // A second name of the file itself is one once the file is replaced; any other second
-        // name is not a copy of its own.
-        const bool itself = status.st_dev == original.st_dev && status.st_ino == original.st_ino;
-        if (S_ISREG(status.st_mode) && status.st_nlink == (itself ? 2 : 1) &&
-            status.st_size == original.st_size && (itself || sameBytes(copy, file)))
-            return {copy, {}};
-    }
-    if (!free.isEmpty())
-        return {free, {}};
-    return {{}, FileText::tr("no copy of it could be kept: too many copies are kept already")};
+    return file.isEmpty() ? CopyName{} : copyNameFor(file, file);
 }
 
 } // namespace orbisk

@@ -109,12 +109,14 @@ bool consumeDelimiter(ByteSource &in)
     if (c != ',' && !isLineEnd(c))
         return false;
     in.get();
+    if (c != '\r')
+        return true;
     QByteArray returns;
-    while (c == '\r' && in.peek() == '\r')
+    while (in.peek() == '\r')
         returns += static_cast<char>(in.get());
-    if (c == '\r' && in.peek() == '\n')
+    if (in.peek() == '\n')
         in.get();
-    else if (c == '\r' && in.cut())
+    else if (in.cut())
         in.markUnsure(); // the LF that would make the CRs one line end may lie past the cut
     else if (!returns.isEmpty())
         in.unget(returns); // lone CRs: each ends a line of its own
@@ -124,8 +126,9 @@ bool consumeDelimiter(ByteSource &in)
 // Skips to just after the next comma or line end.
 void skipField(ByteSource &in)
 {
-    while (in.peek() >= 0 && !consumeDelimiter(in))
+    for (int c = in.peek(); c >= 0 && c != ',' && !isLineEnd(c); c = in.peek())
         in.get();
+    consumeDelimiter(in);
 }
 
 enum class FieldStatus { Read, EndOfFile, Cut, Unclosed, TooLong };

@@ -23,18 +23,12 @@ bool runAsRoot()
     return ::geteuid() == 0;
 }
 
-bool ownedByRoot(const QString &folder)
-{
-    struct stat status {};
-    return ::stat(QFile::encodeName(folder).constData(), &status) == 0 && status.st_uid == 0;
-}
-
 bool canWrite(const QString &folder)
 {
     // Asked with the effective rights: root that gave up overriding permissions cannot write
-    // there, whatever access() says. Root leaves another user's folder alone.
+    // there, whatever access() says.
     return ::faccessat(AT_FDCWD, QFile::encodeName(folder).constData(), W_OK, AT_EACCESS) == 0 &&
-           (!runAsRoot() || ownedByRoot(folder));
+           rootMayUse(folder);
 }
 
 // $HOME where it is an absolute path, else the user database's home. Run as root, always
@@ -61,7 +55,7 @@ SettingsPlaces currentSettingsPlaces()
         QFileInfo(places.programFolder + QStringLiteral("/../share/applications/orbisk.desktop")).isFile();
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     const QString home = homeFolder();
-    if (QDir::isAbsolutePath(configHome) && (!runAsRoot() || ownedByRoot(configHome)))
+    if (QDir::isAbsolutePath(configHome) && rootMayUse(configHome))
         places.userConfigFolder = configHome;
     else if (!home.isEmpty())
         places.userConfigFolder = home + QStringLiteral("/.config");
@@ -78,10 +72,29 @@ QString SettingsLocation::readPath() const
 {
     for (const QString &path : readPaths) {
         const QFileInfo file(path);
-        if (file.exists() && !file.isDir())
+        if (file.exists() && !file.isDir() && rootMayUse(path))
             return path;
     }
     return writePath;
+}
+
+bool rootMayUse(const QString &path)
+{
+    if (!runAsRoot())
+        return true;
+    const auto rootsAlone = [](QString at) {
+        for (struct stat status{};; at = QFileInfo(at).path()) {
+            if (::lstat(QFile::encodeName(at).constData(), &status) == 0 && status.st_uid != 0)
+                return false;
+            if (at == QFileInfo(at).path())
+                return true;
+        }
+    };
+    QString existing = QFileInfo(path).absoluteFilePath();
+    while (!QFileInfo::exists(existing) && existing != QFileInfo(existing).path())
+        existing = QFileInfo(existing).path();
+    return rootsAlone(QFileInfo(path).absoluteFilePath()) &&
+           rootsAlone(QFileInfo(existing).canonicalFilePath());
 }
 
 SettingsLocation settingsLocation(const SettingsPlaces &places)

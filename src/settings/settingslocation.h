@@ -40,4 +40,10 @@ SettingsLocation settingsLocation(const SettingsPlaces &places);
 // The location for the running executable.
 SettingsLocation settingsLocation();
 
+// False where the program runs as root and path, or a folder or link on the way to it (as
+// written, or where its links lead), belongs to another user: root makes, replaces and reads
+// nothing there, so that it leaves no file beyond that user's reach and follows no link that user
+// placed.
+bool rootMayUse(const QString &path);
+
 } // namespace orbisk

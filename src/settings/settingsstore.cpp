@@ -31,11 +31,7 @@ SettingsStore::SettingsStore(SettingsLocation location)
 
 std::optional<QString> SettingsStore::save(const QStringList &values)
 {
-    // What the file holds now is kept before it goes, unless this store read it whole or saved
-    // it: another copy of the program, or an editor, may have written it since.
-    const SettingsRead now = readSettings(m_location.writePath);
-    const bool known = !now.present || (now.whole() && now.values == m_known);
-    if (auto error = saveSettings(m_location, values, known ? Replaced::Drop : Replaced::Keep))
+    if (auto error = saveSettings(m_location, values, m_known))
         return error;
     m_known = values;
     return std::nullopt;

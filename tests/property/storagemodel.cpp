@@ -13,6 +13,7 @@
 #include <cstring>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <functional>
 #include <map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,8 +27,16 @@ struct {
     std::string call; // the call to fail, after skip calls of it that succeed
     int skip = 0, error = 0;
     bool fired = false, noHardLinks = false;
-    std::string log; // in order: F a file synced, D a folder synced, R a rename; lower case: failed
+    std::string log;    // in order: F a file synced, D a folder synced, R a rename; lower case: failed
+    std::string during; // the call at which the other copy saves
+    std::function<void()> meanwhile; // that save
 } faults;
+
+void meanwhile(const char *call)
+{
+    if (faults.during == call && faults.meanwhile)
+        std::exchange(faults.meanwhile, {})();
+}
 
 bool failsNow(const char *call)
 {
@@ -51,6 +60,8 @@ int fsync(int fd)
     PASS_ON(fsync);
     struct stat status {};
     const char synced = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode) ? 'D' : 'F';
+    if (synced == 'F')
+        meanwhile("fsync");
     const int result = failsNow("fsync") ? -1 : real(fd);
     faults.log += result == 0 ? synced : char(synced + 32);
     return result;
@@ -59,6 +70,14 @@ int rename(const char *from, const char *to)
 {
     PASS_ON(rename);
     const int result = failsNow("rename") ? -1 : real(from, to);
+    faults.log += result == 0 ? 'R' : 'r';
+    return result;
+}
+int renameat2(int fromFolder, const char *from, int toFolder, const char *to, unsigned int flags)
+{
+    PASS_ON(renameat2);
+    meanwhile("rename");
+    const int result = failsNow("rename") ? -1 : real(fromFolder, from, toFolder, to, flags);
     faults.log += result == 0 ? 'R' : 'r';
     return result;
 }
@@ -88,6 +107,7 @@ const struct {
     {"copy %1 starts", "", 0},
     {"copy %1 saves %2", "", 'v'},
     {"copy %1 saves %2 while %3 fails", "write|fsync|fsync 2|fsync 3|rename|link|fchmod|fchmod 2", 'v'},
+    {"copy %1 saves %2 while the other copy saves %3", "as this one syncs|as this one renames", 'v'},
     {"an editor writes %2 %3", "in place|by a rename", 'p'},
     {"the file's bytes are %3",
      "cut to %4|given LF for CR LF|given CR CR LF for CR LF|given CR for CR LF|"
@@ -96,7 +116,8 @@ const struct {
     {"chmod %3", "000 the file|0444 the file|0600 the file|0200 the file|0500 its folder|0700 its folder", 0},
     {"the file becomes %3",
      "a FIFO|a link elsewhere|a link beside it|a chain of 2 links|a chain of 12 links|"
-     "a dangling link|a link into a missing folder|a loop of links",
+     "a dangling link|a link into a missing folder|a loop of links|a chain of 25 links through a linked "
+     "folder",
      'p'},
     {"%3 appears beside the file",
      "a link to it, at its copy's name|a link elsewhere, at its copy's name|a dangling link, at its copy's "
@@ -244,7 +265,7 @@ public:
 
 private:
     void change(const Step &step);
-    std::optional<Broken> checkSave(const Step &step, const Tree &before, const Tree &after,
+    std::optional<Broken> checkSave(const Step &step, const Entry *replaced, const Tree &after,
                                     const QString &target);
     std::optional<Broken> changes(const Tree &before, const Tree &after, bool saved, const QString &target);
     Tree snapshot() const;
@@ -290,10 +311,11 @@ std::optional<Broken> World::apply(const Step &step)
     const QString target = resolved(m_file);
     const Tree before = snapshot();
     std::optional<orbisk::SettingsStore> &store = m_stores[step.copy];
-    const bool saving = (step.kind == Step::Save || step.kind == Step::FailingSave) && store;
+    const bool saving = step.kind >= Step::Save && step.kind <= Step::Overlapped && store;
     const QString why = whyNotSaved();
     const bool readWhole = saving && store->warning().isEmpty();
     std::optional<QString> error;
+    std::optional<Entry> overlapped; // what the other copy's save left for this one to replace
     if (step.kind == Step::Load) {
         store.emplace(orbisk::SettingsLocation{{m_file}, m_file});
     } else if (saving) {
@@ -304,9 +326,24 @@ std::optional<Broken> World::apply(const Step &step)
         faults.skip = call.value(1, "1").toInt() - 1;
         faults.error = call[0] == "write" ? ENOSPC : call[0] == "link" ? EPERM : EIO;
         faults.log.clear();
+        std::optional<orbisk::SettingsStore> &other = m_stores[1 - step.copy];
+        faults.during =
+            step.kind == Step::Overlapped && other ? (step.variant == 0 ? "fsync" : "rename") : "";
+        faults.meanwhile = [&] {
+            QStringList theirs = step.values;
+            theirs[0] += u'\'';
+            if (!other->save(theirs)) {
+                m_known[1 - step.copy].push_back(theirs);
+                other.reset();
+                meant(theirs);
+            }
+            const Tree now = snapshot();
+            overlapped = now.count(target) ? std::optional<Entry>(now.at(target)) : std::nullopt;
+        };
         error = store->save(step.values);
         faults.call.clear();
-    } else if (step.kind > Step::FailingSave) {
+        faults.meanwhile = {};
+    } else if (step.kind > Step::Overlapped) {
         change(step);
     }
     const Tree after = snapshot();
@@ -341,7 +378,9 @@ std::optional<Broken> World::apply(const Step &step)
         (error ? why.isEmpty() || !error->contains(why) : !why.isEmpty()))
         return Broken{8, 0, "the save should say \"" + why + "\", and says: " + error.value_or("nothing")};
     if (saving && !error) {
-        if (auto broken = checkSave(step, before, after, target)) {
+        const auto old = before.find(target);
+        const Entry *replaced = overlapped ? &*overlapped : old != before.end() ? &old->second : nullptr;
+        if (auto broken = checkSave(step, replaced, after, target)) {
             broken->invariant = broken->invariant == 2 && readWhole ? 6 : broken->invariant;
             return broken;
         }
@@ -361,30 +400,30 @@ std::optional<Broken> World::apply(const Step &step)
     return std::nullopt;
 }
 
-std::optional<Broken> World::checkSave(const Step &step, const Tree &before, const Tree &after,
+std::optional<Broken> World::checkSave(const Step &step, const Entry *replaced, const Tree &after,
                                        const QString &target)
 {
-    static const QRegularExpression durable(QStringLiteral("F[^R]*R[^R]*[Dd][^R]*$"));
+    static const QRegularExpression durable(QStringLiteral("F.*R[^R]*[Dd][^R]*$"));
     if (!durable.match(QString::fromStdString(faults.log)).hasMatch())
         return Broken{9, 0, "saved without syncing the file before the rename and the folder after"};
     const orbisk::SettingsRead read = orbisk::readSettings(m_file);
     if (read.values != step.values || !read.whole())
         return Broken{1, 0, "saved, but read back otherwise: " + read.problems.join(u';')};
-    const auto old = before.find(target), now = after.find(target);
-    const bool replaced = old != before.end() && old->second.regular();
+    const auto now = after.find(target);
+    const bool regular = replaced && replaced->regular();
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    const mode_t mode = replaced ? ((old->second.status.st_mode & 07777) | S_IRUSR) : (0666 & ~mask);
+    const mode_t mode = regular ? ((replaced->status.st_mode & 07777) | S_IRUSR) : (0666 & ~mask);
     if (now == after.end() || (now->second.status.st_mode & 07777) != mode)
         return Broken{5, 0, QStringLiteral("not saved with mode %1").arg(mode, 0, 8)};
     const auto keeps = [&](const auto &entry) {
         return entry.first.startsWith(target + ".unread") && entry.second.regular() &&
-               entry.second.status.st_nlink == 1 && entry.second.data == old->second.data;
+               entry.second.status.st_nlink == 1 && entry.second.data == replaced->data;
     };
-    if (replaced && !known(step.copy, old->second) && std::none_of(after.begin(), after.end(), keeps))
-        return Broken{2, 0,
-                      QStringLiteral("%1 bytes were replaced without a copy of their own")
-                          .arg(old->second.data.size())};
+    if (regular && !known(step.copy, *replaced) && std::none_of(after.begin(), after.end(), keeps))
+        return Broken{
+            2, 0,
+            QStringLiteral("%1 bytes were replaced without a copy of their own").arg(replaced->data.size())};
     for (const auto &[path, entry] : after) {
         if (entry.age() > 61 && isLeftoverOf(target, path, entry))
             return Broken{4, 0, "a leftover stays after a save: " + relative(path)};
@@ -410,7 +449,8 @@ QString World::whyNotSaved() const
     struct stat folder {
     }, file{};
     const bool present = !target.isEmpty() && ::lstat(encoded(target).constData(), &file) == 0;
-    if (target.isEmpty())
+    struct stat followed {};
+    if (target.isEmpty() || (::stat(encoded(m_file).constData(), &followed) != 0 && errno == ELOOP))
         return "its links cannot be followed";
     if (present && S_ISFIFO(file.st_mode))
         return "not a settings file";
@@ -475,11 +515,16 @@ void World::change(const Step &step)
     } else if (step.kind == Step::Becomes && (::unlink(file.constData()) == 0 || errno == ENOENT)) {
         const QString real = v == 2 ? m_home + "/real" + QString::number(++m_serial) : fresh("real");
         QString link = v == 6 ? fresh("gone") + "/orbisk.set" : v == 7 ? fresh("loop") : real;
-        if (v >= 1 && v <= 4)
+        if ((v >= 1 && v <= 4) || v == 8)
             writeFile(real, plain, O_CREAT);
-        for (int i = 0; i < (v == 3 ? 2 : v == 4 ? 12 : 0); ++i) {
+        // Through a linked folder, each link costs two of the forty the system follows.
+        const QString alias = v == 8 ? fresh("alias") + u'/' : QString();
+        if (v == 8)
+            ::symlink(encoded(m_elsewhere).constData(), encoded(alias.chopped(1)).constData());
+        for (int i = 0; i < (v == 3 ? 2 : v == 4 ? 12 : v == 8 ? 25 : 0); ++i) {
             const QString next = fresh("chain");
-            ::symlink(encoded(link).constData(), encoded(next).constData());
+            ::symlink(encoded(v == 8 ? alias + QFileInfo(link).fileName() : link).constData(),
+                      encoded(next).constData());
             link = next;
         }
         if (v == 7)
@@ -488,7 +533,7 @@ void World::change(const Step &step)
                                  : ::symlink(encoded(v == 2 ? QFileInfo(link).fileName() : link).constData(),
                                              file.constData()) == 0;
         meant(!made || v == 5 || v == 6 ? initialSettings()
-              : v == 0 || v == 7        ? std::optional<QStringList>()
+              : v == 0 || v >= 7        ? std::optional<QStringList>()
                                         : step.values);
     } else if (step.kind == Step::Beside && !target.isEmpty()) {
         // At the name the next kept copy would take, or named like a killed save's leftover.
@@ -527,11 +572,11 @@ void World::change(const Step &step)
 Sequence drawSequence(Choices &choices, int length)
 {
     // Starts and saves most often, every change of the world now and then.
-    static const Step::Kind drawn[] = {Step::Load,    Step::Load,   Step::Load,        Step::Save,
-                                       Step::Save,    Step::Save,   Step::FailingSave, Step::FailingSave,
-                                       Step::Write,   Step::Write,  Step::Rewrite,     Step::Rewrite,
-                                       Step::Rewrite, Step::Chmod,  Step::Chmod,       Step::Becomes,
-                                       Step::Becomes, Step::Beside, Step::Beside,      Step::Beside};
+    static const Step::Kind drawn[] = {
+        Step::Load,        Step::Load,        Step::Load,       Step::Save,  Step::Save,    Step::Save,
+        Step::FailingSave, Step::FailingSave, Step::Overlapped, Step::Write, Step::Write,   Step::Rewrite,
+        Step::Rewrite,     Step::Rewrite,     Step::Chmod,      Step::Chmod, Step::Becomes, Step::Becomes,
+        Step::Beside,      Step::Beside,      Step::Beside};
     static const char *const pieces[] = {"GBP/USD", "1.6364", ",",    "\"", "\r", "\n",
                                          "\r\n",    " ",      "\xFF", "x",  ""};
     Sequence sequence;
@@ -604,7 +649,7 @@ Sequence shrink(Sequence sequence, const Broken &broken)
             for (qsizetype v = -1; v < sequence.steps[i].values.size(); ++v) {
                 Sequence candidate = sequence; // a plain save, or one value built in
                 Step &step = candidate.steps[i];
-                if (v < 0 && step.kind == Step::FailingSave)
+                if (v < 0 && (step.kind == Step::FailingSave || step.kind == Step::Overlapped))
                     step.kind = Step::Save;
                 else if (v >= 0 && step.values[v] != initialSettings()[v])
                     step.values[v] = initialSettings()[v];

@@ -35,10 +35,10 @@ public:
 };
 
 struct Step {
-    // A copy of the program starts (or builds its settings dialog anew), saves, or saves while a
-    // system call fails; or the world writes the file, rewrites its bytes, changes a mode, puts
-    // something else in its place, or something beside it.
-    enum Kind { Load, Save, FailingSave, Write, Rewrite, Chmod, Becomes, Beside };
+    // A copy of the program starts (or builds its settings dialog anew), saves, saves while a
+    // system call fails, or saves while the other copy saves; or the world writes the file,
+    // rewrites its bytes, changes a mode, puts something else in its place, or something beside it.
+    enum Kind { Load, Save, FailingSave, Overlapped, Write, Rewrite, Chmod, Becomes, Beside };
     Kind kind = Load;
     int copy = 0;    // which copy of the program: 0 or 1
     int variant = 0; // the kind's own choice: which call fails, which mode, which link...

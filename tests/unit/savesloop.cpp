@@ -13,7 +13,8 @@ int main(int argc, char *argv[])
     QStringList second = orbisk::initialSettings();
     second.replaceInStrings(QStringLiteral("/"), QStringLiteral(" per "));
     for (unsigned i = 0;; ++i) {
-        if (orbisk::writeSettings(path, i % 2 == 0 ? second : orbisk::initialSettings(), orbisk::Replaced::Drop))
+        if (orbisk::writeSettings(path, i % 2 == 0 ? second : orbisk::initialSettings(),
+                                  i % 2 == 0 ? orbisk::initialSettings() : second))
             return 1;
         std::fputc('.', stdout);
         std::fflush(stdout);

@@ -3,6 +3,7 @@
 #include "support/settingsfixture.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -69,7 +70,7 @@ private slots:
 
     void write_defaultsGiveTheExact75Bytes()
     {
-        QVERIFY(!writeSettings(path(), initialSettings(), Replaced::Drop));
+        QVERIFY(!writeSettings(path(), initialSettings(), initialSettings()));
         QCOMPARE(contents(), defaultBytes);
         QCOMPARE(contents().size(), 75);
     }
@@ -124,7 +125,7 @@ private slots:
         QCOMPARE(read.values, values);
         QCOMPARE(read.problems.join("; "), problems);
         // Whatever was read is saved and read back whole and unchanged.
-        QVERIFY(!writeSettings(path(), values, Replaced::Drop));
+        QVERIFY(!writeSettings(path(), values, values));
         QCOMPARE(readSettings(path()).values, values);
         QVERIFY(readSettings(path()).whole());
     }
@@ -149,7 +150,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QByteArray, written);
         put(defaultBytes);
-        if (const auto error = writeSettings(path(), with(4, value), Replaced::Drop)) {
+        if (const auto error = writeSettings(path(), with(4, value), initialSettings())) {
             QCOMPARE(error->toUtf8(), written);
             QCOMPARE(contents(), defaultBytes); // untouched
         } else {
@@ -164,10 +165,10 @@ private slots:
     {
         QVERIFY(QDir().mkdir(path()));
         QVERIFY(!readSettings(path()).present);
-        QCOMPARE(writeSettings(path(), initialSettings(), Replaced::Drop), "it is a folder");
+        QCOMPARE(writeSettings(path(), initialSettings(), initialSettings()), "it is a folder");
         QVERIFY(QDir().rmdir(path()));
         put(defaultBytes);
-        QCOMPARE(saveSettings({{}, path() + "/sub/orbisk.set"}, initialSettings(), Replaced::Drop),
+        QCOMPARE(saveSettings({{}, path() + "/sub/orbisk.set"}, initialSettings(), initialSettings()),
                  "its folder " + path() + "/sub cannot be created (Not a directory)");
     }
 
@@ -177,7 +178,7 @@ private slots:
         put(defaultBytes);
         ::close(STDIN_FILENO);
         QCOMPARE(readSettings(path()).values, initialSettings());
-        QVERIFY(!writeSettings(path(), with(0, "zero"), Replaced::Drop));
+        QVERIFY(!writeSettings(path(), with(0, "zero"), initialSettings()));
         QCOMPARE(readSettings(path()).values, with(0, "zero"));
     }
 
@@ -223,7 +224,7 @@ private slots:
         QCOMPARE(location.readPath(), location.writePath);
         QVERIFY(QFile(location.readPaths.last()).open(QIODevice::WriteOnly));
         QCOMPARE(location.readPath(), location.readPaths.last());
-        QVERIFY(!saveSettings(location, with(0, "mine"), Replaced::Drop));
+        QVERIFY(!saveSettings(location, with(0, "mine"), initialSettings()));
         QCOMPARE(location.readPath(), location.writePath);
         QCOMPARE(readSettings(location.readPath()).values, with(0, "mine"));
     }
@@ -264,14 +265,37 @@ private slots:
         setMode(theirs, 0777); // even where their permissions would let root in
         QCOMPARE(::chown(QFile::encodeName(theirs).constData(), 4242, 4242), 0);
         const QString notMine = "it or its folder belongs to another user, whose files root leaves alone";
-        QCOMPARE(saveSettings({{}, theirs + "/orbisk.set"}, initialSettings(), Replaced::Drop), notMine);
-        QCOMPARE(saveSettings({{}, theirs + "/sub/orbisk.set"}, initialSettings(), Replaced::Drop),
+        QCOMPARE(saveSettings({{}, theirs + "/orbisk.set"}, initialSettings(), initialSettings()), notMine);
+        QCOMPARE(saveSettings({{}, theirs + "/sub/orbisk.set"}, initialSettings(), initialSettings()),
                  "its folder " + theirs + "/sub cannot be created (Permission denied)");
         QVERIFY(QFile::link(m_dir.filePath("target"), path()));
         QCOMPARE(::lchown(QFile::encodeName(path()).constData(), 4242, 4242), 0);
-        QCOMPARE(writeSettings(path(), initialSettings(), Replaced::Drop), notMine);
+        QCOMPARE(writeSettings(path(), initialSettings(), initialSettings()), notMine);
         QCOMPARE(QDir(theirs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{});
         QVERIFY(!QFileInfo::exists(m_dir.filePath("target")));
+        // Their link on the way to a folder of root's: not followed, for saving, reading or as
+        // the config folder. Their leftover beside root's file stays.
+        const QString mine = m_dir.filePath("mine"), through = m_dir.filePath("through");
+        QVERIFY(QDir().mkdir(mine) && QFile::link(mine, through));
+        QCOMPARE(::lchown(QFile::encodeName(through).constData(), 4242, 4242), 0);
+        QCOMPARE(saveSettings({{}, through + "/orbisk/orbisk.set"}, initialSettings(), initialSettings()),
+                 "its folder " + through + "/orbisk cannot be created (Permission denied)");
+        QVERIFY(QFile::link(theirs, m_dir.filePath("into"))); // root's link into their folder
+        QCOMPARE(saveSettings({{}, m_dir.filePath("into/new.set")}, initialSettings(), {}), notMine);
+        QVERIFY(QFile::link(mine, theirs + "/orbisk.set"));
+        QCOMPARE((SettingsLocation{{theirs + "/orbisk.set"}, path()}.readPath()), path());
+        qputenv("XDG_CONFIG_HOME", through.toUtf8());
+        QCOMPARE(currentSettingsPlaces().userConfigFolder, userHome() + "/.config");
+        qunsetenv("XDG_CONFIG_HOME");
+        const QString leftover = m_dir.filePath(".orbisk.set.saving-abcdef");
+        QFile stale(leftover);
+        QVERIFY(
+            stale.open(QIODevice::WriteOnly) &&
+            stale.setFileTime(QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        stale.close();
+        QCOMPARE(::chown(QFile::encodeName(leftover).constData(), 4242, 4242), 0);
+        QVERIFY(QFile::remove(path()) && !writeSettings(path(), initialSettings(), {}));
+        QVERIFY(QFileInfo::exists(leftover) && QDir(mine).isEmpty());
         // A copy that is not installed, in their folder: root's own file instead.
         QVERIFY(settingsLocation({theirs, false, "/root/.config", {}}).writePath.startsWith("/root/"));
     }
