@@ -214,13 +214,29 @@ private slots:
         QVERIFY(window.font().pointSizeF() < font.pointSizeF());
     }
 
-    void longFigure_showsItsBeginningOutOfFocus()
+    // A figure that fits no size shows its beginning at the smallest, whoever wrote it.
+    void longFigure_showsItsBeginningAtThreePoints()
     {
         const QString quote = "1." + QString(40, '9');
+        find<QLineEdit>("txtAsk1")->setText(quote);
+        QCOMPARE(find<QLineEdit>("txtAsk1")->cursorPosition(), 0);
+        QCOMPARE(find("txtAsk1")->font().pointSizeF(), 3.0);
         retype("txtAsk1", quote);
         QTest::keyClick(find("txtAsk1"), Qt::Key_Tab);
         QCOMPARE(find<QLineEdit>("txtAsk1")->cursorPosition(), 0);
         QCOMPARE(text("txtAsk1"), quote); // what is copied and read out stays the figure
+    }
+
+    // Below 6 points text no longer reads: a leg name too long even for that is cut instead.
+    void windowFont_stopsAtSixPoints()
+    {
+        const QTemporaryDir dir;
+        QFile file(dir.filePath("orbisk.set"));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(QByteArray(60, 'W') + QByteArray(8, ',')) > 0);
+        file.close();
+        closeWindow();
+        openWindow(file.fileName());
+        QCOMPARE(m_window->font().pointSizeF(), 6.0);
     }
 
     void commaSeparator_readsBothAndWritesComma()

@@ -43,8 +43,9 @@ private slots:
         QCOMPARE(dialog->record().values(), initialSettings());
 
         QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("txtBid3")); // then Tab's order
-        for (const QString name : {"txtInstr1", "txtAsk3"}) { // the file could not hold the quote
+        for (const QString name : {"txtInstr1", "txtAsk3"}) { // the file could not hold these
             retype(find<QLineEdit>(name, dialog), "1\"2");
+            find<QLineEdit>(name, dialog)->insert("3\n4"); // pasted: refused whole
             QCOMPARE(find<QLineEdit>(name, dialog)->text(), QStringLiteral("12"));
         }
     }

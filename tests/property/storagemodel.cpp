@@ -455,10 +455,12 @@ QString World::whyNotSaved() const
     if (present && S_ISFIFO(file.st_mode))
         return "not a settings file";
     if (::stat(encoded(QFileInfo(target).path()).constData(), &folder) != 0)
-        return "does not exist";
+        return "its folder " + QFileInfo(target).path() + " does not exist";
     if ((folder.st_mode & 0700) != 0700)
         return "does not let a new file be made";
-    return !present || (S_ISREG(file.st_mode) && (file.st_mode & S_IRUSR)) ? QString() : "?";
+    // Bytes no one can read are kept only by a second name, where that is their only one.
+    const bool unkeepable = present && !(file.st_mode & S_IRUSR) && (faults.noHardLinks || file.st_nlink > 1);
+    return !present || S_ISREG(file.st_mode) ? (unkeepable ? "no copy of it could be kept" : "") : "?";
 }
 
 std::optional<Broken> World::changes(const Tree &before, const Tree &after, bool saved, const QString &target)

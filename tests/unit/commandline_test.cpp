@@ -21,6 +21,7 @@ private slots:
         QTest::newRow("--help names the settings file") << QStringList{"--bogus", "--help"} << false << 0 << "Usage: orbisk [options]\n";
         QTest::newRow("-h") << QStringList{"-h"} << false << 0 << "Usage: orbisk [options]\n";
         QTest::newRow("--version") << QStringList{"--version"} << false << 0 << "Orbisk 1.0\n";
+        QTest::newRow("-version, one dash") << QStringList{"-version"} << false << 0 << "Orbisk 1.0\n";
         QTest::newRow("--help=x, as Qt's parser words it") << QStringList{"-platform", "xcb", "--help=x"} << false << 2 << "orbisk: Unexpected value after '--help'.\n";
         QTest::newRow("--version=1 beside --help") << QStringList{"--help", "--version=1"} << false << 2 << "orbisk: Unexpected value after '--version'.\n";
         QTest::newRow("-- ends the options: Qt's and ours after it are arguments") << QStringList{"--", "-style", "--help", "--version=1"} << false << 2 << "orbisk: unexpected argument '-style'\n";
@@ -61,6 +62,7 @@ private slots:
         // clang-format off
         QTest::newRow("no display set") << QString() << QStringList{} << 1 << noDisplay.arg("") << 1;
         QTest::newRow("a display nobody serves") << ":1999" << QStringList{} << 1 << noDisplay.arg(" at DISPLAY=:1999") << 1;
+        QTest::newRow("both set: X11's, which was tried, is named") << ":1999 wayland-1999" << QStringList{} << 1 << noDisplay.arg(" at DISPLAY=:1999") << 1;
         QTest::newRow("a Wayland display nobody serves") << "wayland-1999" << QStringList{} << 1 << noDisplay.arg(" at WAYLAND_DISPLAY=wayland-1999") << 1;
         QTest::newRow("-platform wayland, nobody serving") << "wayland-1999" << QStringList{"-platform", "wayland"} << 1 << noDisplay.arg(" at WAYLAND_DISPLAY=wayland-1999") << 1;
         QTest::newRow("no such platform: Qt's notice and message") << ":1999" << QStringList{"-platform", "bogus"} << 1 << "qt.qpa.plugin: Could not find the Qt platform plugin \"bogus\" in \"\"\nThis application failed to start because no Qt platform plugin could be initialized." << 5;
@@ -83,8 +85,8 @@ private slots:
         const QTemporaryDir runtime;
         QFile::setPermissions(runtime.path(), QFileDevice::Permissions(0x7777));
         environment.insert("XDG_RUNTIME_DIR", runtime.path());
-        if (!display.isEmpty())
-            environment.insert(display.startsWith("wayland") ? "WAYLAND_DISPLAY" : "DISPLAY", display);
+        for (const QString &each : display.split(u' ', Qt::SkipEmptyParts))
+            environment.insert(each.startsWith("wayland") ? "WAYLAND_DISPLAY" : "DISPLAY", each);
         program.setProcessEnvironment(environment);
         program.start(ORBISK_PROGRAM, arguments);
         QVERIFY(program.waitForFinished(20000));
@@ -94,6 +96,28 @@ private slots:
         const QString said = QString::fromLocal8Bit(status == 0 ? program.readAllStandardOutput()
                                                                 : program.readAllStandardError());
         QVERIFY2(said.startsWith(output) && said.count('\n') == lines, qPrintable(said));
+    }
+
+    // An installed copy (bin beside share/applications/orbisk.desktop) saves to the user's own
+    // file, and --help names it, though the administrator's is the one it reads.
+    void help_ofAnInstalledCopy_namesTheUsersFile()
+    {
+        const QTemporaryDir prefix;
+        const QDir root(prefix.path());
+        for (const char *folder : {"bin", "share/applications", "etc/orbisk", "config"})
+            QVERIFY(root.mkpath(folder));
+        QVERIFY(QFile::copy(ORBISK_PROGRAM, root.filePath("bin/orbisk")));
+        for (const char *file : {"share/applications/orbisk.desktop", "etc/orbisk/orbisk.set"})
+            QVERIFY(QFile(root.filePath(file)).open(QIODevice::WriteOnly));
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_CONFIG_HOME", root.filePath("config"));
+        environment.insert("XDG_CONFIG_DIRS", root.filePath("etc"));
+        program.setProcessEnvironment(environment);
+        program.start(root.filePath("bin/orbisk"), {"--help"});
+        QVERIFY(program.waitForFinished(20000));
+        QVERIFY(program.readAllStandardOutput().contains(
+            "Settings are saved in " + root.filePath("config/orbisk/orbisk.set").toUtf8() + '.'));
     }
 };
 

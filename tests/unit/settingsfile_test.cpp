@@ -1,4 +1,4 @@
-#include "settings/settingsfile.h"
+#include "settings/settingsstore.h"
 #include "support/permissions.h"
 #include "support/settingsfixture.h"
 
@@ -227,6 +227,20 @@ private slots:
         QVERIFY(!saveSettings(location, with(0, "mine"), initialSettings()));
         QCOMPARE(location.readPath(), location.writePath);
         QCOMPARE(readSettings(location.readPath()).values, with(0, "mine"));
+    }
+
+    // A folder where a file is looked for is no file; a file saves never replace is never kept.
+    void location_skipsFolders_andKeepsOnlyTheFileSavesReplace()
+    {
+        const QString admin = m_dir.filePath("admin.set");
+        QFile file(admin);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("\xFF") == 1);
+        QVERIFY(QDir().mkdir(path()));
+        const SettingsLocation location{{path(), admin}, m_dir.filePath("user.set")};
+        QCOMPARE(location.readPath(), admin);
+        const QString warning = SettingsStore(location).warning();
+        QVERIFY2(warning.contains("not read whole") && !warning.contains("kept"), qPrintable(warning));
+        QVERIFY(QDir().rmdir(path()));
     }
 
     void location_takesOnlyAbsoluteFolders()
