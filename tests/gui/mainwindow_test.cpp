@@ -1,5 +1,4 @@
 #include "forms/layoutstyle.h"
-#include "shell/appicon.h"
 #include "support/textcheck.h"
 #include "support/windowdriver.h"
 
@@ -53,7 +52,6 @@ private slots:
             QVERIFY(find("btnRateUp" + leg)->isEnabled() && find("btnRateDown" + leg)->isEnabled());
         }
         QCOMPARE(QApplication::focusWidget(), find("txtBid1"));
-        QCOMPARE(applicationIcon().availableSizes(), (QList<QSize>{{16, 16}, {32, 32}, {48, 48}}));
         QVERIFY(!find("txtAskCross1")->testAttribute(Qt::WA_SetPalette));
     }
 

@@ -66,13 +66,6 @@ int fsync(int fd)
     faults.log += result == 0 ? synced : char(synced + 32);
     return result;
 }
-int rename(const char *from, const char *to)
-{
-    PASS_ON(rename);
-    const int result = failsNow("rename") ? -1 : real(from, to);
-    faults.log += result == 0 ? 'R' : 'r';
-    return result;
-}
 int renameat2(int fromFolder, const char *from, int toFolder, const char *to, unsigned int flags)
 {
     PASS_ON(renameat2);
