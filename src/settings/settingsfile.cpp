@@ -326,8 +326,12 @@ Swap swapIn(const QString &temporary, const QString &target, const std::optional
         struct stat swapped {};
         const bool meanwhile = ::lstat(nameOf(temporary).constData(), &swapped) == 0 &&
                                (swapped.st_dev != looked.st_dev || swapped.st_ino != looked.st_ino);
-        if (meanwhile && !holds(temporary, known))
-            keepBeside(target, temporary);
+        const Kept also = meanwhile && !holds(temporary, known) ? keepBeside(target, temporary) : Kept{};
+        if (!also.error.isEmpty()) { // put it back: nothing is replaced that cannot be kept
+            ::renameat2(AT_FDCWD, nameOf(temporary).constData(), AT_FDCWD, nameOf(target).constData(),
+                        RENAME_EXCHANGE);
+            return {0, also.error};
+        }
         ::unlink(nameOf(temporary).constData());
         return {};
     }
