@@ -18,8 +18,7 @@ QMessageBox *messageBox(QMessageBox::Icon icon, const QString &text, QMessageBox
 void openModal(QMessageBox *box)
 {
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
-    box->show();
+    box->show(); // a message box is application-modal from its making
 }
 
 } // namespace orbisk
