@@ -546,7 +546,7 @@ void World::change(const Step &step)
         const QByteArray to =
             encoded(QStringList{target, other, other + ".gone", name, target, other}.value(v));
         if (v < 4 || v == 12)
-            ::symlink(v == 12 ? encoded(m_elsewhere).constData() : to.constData(), encoded(name).constData());
+            ::symlink(v == 12 ? encoded(other).constData() : to.constData(), encoded(name).constData());
         else if (v < 6)
             ::link(to.constData(), encoded(name).constData());
         else if (v == 6)
@@ -557,8 +557,10 @@ void World::change(const Step &step)
             writeFile(name, "half a save", O_CREAT | O_EXCL);
         const timespec time{QDateTime::currentSecsSinceEpoch() - ages[std::max(v - 8, 0)], 0},
             times[2] = {time, time};
-        if (v >= 8)
-            ::utimensat(AT_FDCWD, encoded(name).constData(), times, AT_SYMLINK_NOFOLLOW);
+        for (const QString &aged : {name, other}) { // a link named like a leftover leads to an old file
+            if (v >= 8)
+                ::utimensat(AT_FDCWD, encoded(aged).constData(), times, AT_SYMLINK_NOFOLLOW);
+        }
     }
 }
 
