@@ -267,6 +267,13 @@ private slots:
         }
         qunsetenv("HOME");
         QCOMPARE(currentSettingsPlaces().userConfigFolder, userHome() + "/.config");
+        // An ordinary user's relative HOME too: root tries it as nobody.
+        qputenv("HOME", "relhome");
+        if (geteuid() == 0 && seteuid(65534) == 0) {
+            const QString home = currentSettingsPlaces().userConfigFolder;
+            QCOMPARE(seteuid(0), 0);
+            QCOMPARE(home, QFile::decodeName(getpwuid(65534)->pw_dir) + "/.config");
+        }
     }
 
     // "sudo -E" keeps the user's HOME: root must not make, replace or follow what they own.
