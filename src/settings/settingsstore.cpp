@@ -31,10 +31,7 @@ SettingsStore::SettingsStore(SettingsLocation location)
 
 std::optional<QString> SettingsStore::save(const QStringList &values)
 {
-    if (auto error = saveSettings(m_location, values, m_known))
-        return error;
-    m_known = values;
-    return std::nullopt;
+    return saveSettings(m_location, values, m_known); // a saved dialog closes: no second save
 }
 
 } // namespace orbisk

@@ -30,15 +30,15 @@ public:
     [[nodiscard]] const QString &writePath() const { return m_location.writePath; }
 
     // Replaces the file that saves go to with the values; returns why it could not, or nothing.
-    // Content of that file this store did not read whole, or save itself, is kept beside it
-    // first (see writeSettings).
+    // Content of that file this store did not read whole is kept beside it first (see
+    // writeSettings).
     std::optional<QString> save(const QStringList &values);
 
 private:
     SettingsLocation m_location;
     QStringList m_values;
     QString m_warning;
-    std::optional<QStringList> m_known; // the values the file held when read whole, or last saved
+    std::optional<QStringList> m_known; // the values the file held when read whole
 };
 
 } // namespace orbisk

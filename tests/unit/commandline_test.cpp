@@ -23,6 +23,7 @@ private slots:
         QTest::newRow("--version") << QStringList{"--version"} << false << 0 << "Orbisk 1.0\n";
         QTest::newRow("-version, one dash") << QStringList{"-version"} << false << 0 << "Orbisk 1.0\n";
         QTest::newRow("--help=x, as Qt's parser words it") << QStringList{"-platform", "xcb", "--help=x"} << false << 2 << "orbisk: Unexpected value after '--help'.\n";
+        QTest::newRow("--version=1 just before --") << QStringList{"--version=1", "--"} << false << 2 << "orbisk: Unexpected value after '--version'.\n";
         QTest::newRow("--version=1 beside --help") << QStringList{"--help", "--version=1"} << false << 2 << "orbisk: Unexpected value after '--version'.\n";
         QTest::newRow("-- ends the options: Qt's and ours after it are arguments") << QStringList{"--", "-style", "--help", "--version=1"} << false << 2 << "orbisk: unexpected argument '-style'\n";
         QTest::newRow("Qt's -platformtheme is not -h") << QStringList{"-platformtheme", "gtk3"} << false << -1 << "";

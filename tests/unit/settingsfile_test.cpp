@@ -241,6 +241,13 @@ private slots:
         const QString warning = SettingsStore(location).warning();
         QVERIFY2(warning.contains("not read whole") && !warning.contains("kept"), qPrintable(warning));
         QVERIFY(QDir().rmdir(path()));
+        // A FIFO: nothing a save could keep, and no promise of it.
+        QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
+        QCOMPARE(SettingsStore({{path()}, path()}).warning(),
+                 "The settings file " + path() +
+                     " was not read whole: it is a FIFO, socket or device, not a "
+                     "settings file. The built-in values are used in place of what "
+                     "was not read.");
     }
 
     void location_takesOnlyAbsoluteFolders()
