@@ -123,9 +123,9 @@ void LayoutFont::measureFigureCharacters()
     const QFontMetricsF metrics(font);
     const double kerning = QFontInfo(font).pixelSize() / 32.0;
     m_extents = {};
-    const bool spaced =
-        font.letterSpacing() != (font.letterSpacingType() == QFont::PercentageSpacing ? 100 : 0);
-    if (spaced)
+    // Letter spacing is unset as 0, whichever its kind; 100 % is no spacing either.
+    const qreal spacing = font.letterSpacing();
+    if (spacing != 0 && !(font.letterSpacingType() == QFont::PercentageSpacing && spacing == 100))
         return; // extra room between letters: every figure is measured
     for (const char c : std::string_view("0123456789.,-+Ee")) {
         const QLatin1Char character(c);
