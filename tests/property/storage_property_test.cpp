@@ -1,7 +1,7 @@
 // The settings storage keeps every value, whatever the world does to its file: random sequences
 // of steps, each from its own seed, checked after every step. A failure prints the seed and the
 // shortest failing sequence found. ORBISK_PROPERTY_SEED sets the first seed (1 unless set),
-// ORBISK_PROPERTY_RUNS how many run (500, or 1 where a seed is given).
+// ORBISK_PROPERTY_RUNS how many run (1000, or 1 where a seed is given).
 #include "property/storagemodel.h"
 #include "support/permissions.h"
 
@@ -40,7 +40,7 @@ private slots:
                                   : 1;
         const quint32 runs = qEnvironmentVariableIsSet("ORBISK_PROPERTY_RUNS")
                                  ? quint32(qEnvironmentVariableIntValue("ORBISK_PROPERTY_RUNS"))
-                                 : (fixed ? 1 : 500);
+                                 : (fixed ? 1 : 1000);
         for (quint32 seed = first; seed < first + runs; ++seed) {
             SeededChoices choices(seed);
             const Sequence sequence = drawSequence(choices, 30);

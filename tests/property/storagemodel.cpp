@@ -26,7 +26,7 @@ namespace {
 struct {
     std::string call; // the call to fail, after skip calls of it that succeed
     int skip = 0, error = 0;
-    bool fired = false, noHardLinks = false;
+    bool fired = false, noHardLinks = false, noRenameFlags = false;
     std::string log;    // in order: F a file synced, D a folder synced, R a rename; lower case: failed
     std::string during; // the call at which the other copy saves
     std::function<void()> meanwhile; // that save
@@ -66,10 +66,21 @@ int fsync(int fd)
     faults.log += result == 0 ? synced : char(synced + 32);
     return result;
 }
+int rename(const char *from, const char *to)
+{
+    PASS_ON(rename);
+    const int result = failsNow("rename") ? -1 : real(from, to);
+    faults.log += result == 0 ? 'R' : 'r';
+    return result;
+}
 int renameat2(int fromFolder, const char *from, int toFolder, const char *to, unsigned int flags)
 {
     PASS_ON(renameat2);
     meanwhile("rename");
+    if (faults.noRenameFlags && flags != 0) {
+        errno = EINVAL;
+        return -1;
+    }
     const int result = failsNow("rename") ? -1 : real(fromFolder, from, toFolder, to, flags);
     faults.log += result == 0 ? 'R' : 'r';
     return result;
@@ -239,12 +250,13 @@ bool isLeftoverOf(const QString &file, const QString &path, const Entry &entry)
 
 class World {
 public:
-    explicit World(bool noHardLinks)
+    explicit World(int oddFileSystem)
     {
         QDir(m_root.path()).mkpath("home");
         QDir(m_root.path()).mkpath("elsewhere");
         faults = {};
-        faults.noHardLinks = noHardLinks;
+        faults.noHardLinks = oddFileSystem > 0;
+        faults.noRenameFlags = oddFileSystem > 1;
     }
     ~World()
     {
@@ -320,8 +332,10 @@ std::optional<Broken> World::apply(const Step &step)
         faults.error = call[0] == "write" ? ENOSPC : call[0] == "link" ? EPERM : EIO;
         faults.log.clear();
         std::optional<orbisk::SettingsStore> &other = m_stores[1 - step.copy];
-        faults.during =
-            step.kind == Step::Overlapped && other ? (step.variant == 0 ? "fsync" : "rename") : "";
+        // Without an exchange of names, what comes between the look and the rename goes unseen.
+        faults.during = step.kind == Step::Overlapped && other && !(faults.noRenameFlags && step.variant == 1)
+                            ? (step.variant == 0 ? "fsync" : "rename")
+                            : "";
         faults.meanwhile = [&] {
             QStringList theirs = step.values;
             theirs[0] += u'\'';
@@ -397,8 +411,10 @@ std::optional<Broken> World::checkSave(const Step &step, const Entry *replaced, 
                                        const QString &target)
 {
     static const QRegularExpression durable(QStringLiteral("F.*R[^R]*[Dd][^R]*$"));
-    if (!durable.match(QString::fromStdString(faults.log)).hasMatch())
-        return Broken{9, 0, "saved without syncing the file before the rename and the folder after"};
+    if (!durable.match(QString::fromStdString(faults.log)).hasMatch() ||
+        faults.log.find('f') != std::string::npos)
+        return Broken{9, 0,
+                      "saved without syncing every file it wrote before the rename, and the folder after"};
     const orbisk::SettingsRead read = orbisk::readSettings(m_file);
     if (read.values != step.values || !read.whole())
         return Broken{1, 0, "saved, but read back otherwise: " + read.problems.join(u';')};
@@ -451,9 +467,14 @@ QString World::whyNotSaved() const
         return "its folder " + QFileInfo(target).path() + " does not exist";
     if ((folder.st_mode & 0700) != 0700)
         return "does not let a new file be made";
-    // Bytes no one can read are kept only by a second name, where that is their only one.
-    const bool unkeepable = present && !(file.st_mode & S_IRUSR) && (faults.noHardLinks || file.st_nlink > 1);
-    return !present || S_ISREG(file.st_mode) ? (unkeepable ? "no copy of it could be kept" : "") : "?";
+    // Bytes no one can read are kept only by a second name, where that is their only one (or
+    // already at the copy's name: either may be right where they have others).
+    const bool unreadable = present && !(file.st_mode & S_IRUSR);
+    if (!present || !S_ISREG(file.st_mode))
+        return present ? "?" : "";
+    return unreadable && faults.noHardLinks  ? "no copy of it could be kept"
+           : unreadable && file.st_nlink > 1 ? "?"
+                                             : "";
 }
 
 std::optional<Broken> World::changes(const Tree &before, const Tree &after, bool saved, const QString &target)
@@ -570,14 +591,14 @@ Sequence drawSequence(Choices &choices, int length)
 {
     // Starts and saves most often, every change of the world now and then.
     static const Step::Kind drawn[] = {
-        Step::Load,        Step::Load,        Step::Load,       Step::Save,  Step::Save,    Step::Save,
-        Step::FailingSave, Step::FailingSave, Step::Overlapped, Step::Write, Step::Write,   Step::Rewrite,
-        Step::Rewrite,     Step::Rewrite,     Step::Chmod,      Step::Chmod, Step::Becomes, Step::Becomes,
-        Step::Beside,      Step::Beside,      Step::Beside};
+        Step::Load,        Step::Load,        Step::Load,       Step::Save,  Step::Save,  Step::Save,
+        Step::FailingSave, Step::FailingSave, Step::Overlapped, Step::Write, Step::Write, Step::Rewrite,
+        Step::Rewrite,     Step::Rewrite,     Step::Chmod,      Step::Chmod, Step::Chmod, Step::Becomes,
+        Step::Becomes,     Step::Beside,      Step::Beside,     Step::Beside};
     static const char *const pieces[] = {"GBP/USD", "1.6364", ",",    "\"", "\r", "\n",
                                          "\r\n",    " ",      "\xFF", "x",  ""};
     Sequence sequence;
-    sequence.noHardLinks = choices.below(4) == 0;
+    sequence.oddFileSystem = choices.below(4) == 0 ? 1 + int(choices.below(2)) : 0;
     for (int i = 0; i < length; ++i) {
         Step step;
         step.kind = drawn[choices.below(std::size(drawn))];
@@ -597,7 +618,9 @@ Sequence drawSequence(Choices &choices, int length)
 
 QString describe(const Sequence &sequence)
 {
-    QStringList lines{sequence.noHardLinks ? "(on a file system without hard links)" : ""};
+    QStringList lines{
+        QStringList{"", "(on a file system without hard links)",
+                    "(on a file system without hard links or rename flags)"}[sequence.oddFileSystem]};
     for (const Step &step : sequence.steps) {
         const QStringList variants = variantsOf(step.kind);
         lines << QString::number(lines.size()) + ". " +
@@ -614,7 +637,7 @@ QString describe(const Sequence &sequence)
 
 std::optional<Broken> run(const Sequence &sequence)
 {
-    World world(sequence.noHardLinks);
+    World world(sequence.oddFileSystem);
     for (size_t i = 0; i < sequence.steps.size(); ++i) {
         if (std::optional<Broken> broken = world.apply(sequence.steps[i])) {
             broken->step = int(i);
@@ -655,9 +678,9 @@ Sequence shrink(Sequence sequence, const Broken &broken)
                 tryInstead(candidate);
             }
         }
-        if (sequence.noHardLinks) {
+        if (sequence.oddFileSystem != 0) {
             Sequence candidate = sequence;
-            candidate.noHardLinks = false;
+            candidate.oddFileSystem = 0;
             tryInstead(candidate);
         }
     }

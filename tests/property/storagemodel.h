@@ -15,7 +15,8 @@
 //    save, an editor's) as it keeps a file not read whole.
 // 7. What a start shows is the file's values, or its warning names each value it could not read.
 // 8. A save of values the dialog lets through, to a file that can be replaced, does not fail.
-// 9. A save syncs the new file before it takes the name, and the folder after.
+// 9. A save syncs every file it writes (the new one, a copy it keeps) before the new one takes the
+//    name, and the folder after.
 #pragma once
 
 #include <QByteArray>
@@ -47,7 +48,8 @@ struct Step {
 };
 
 struct Sequence {
-    bool noHardLinks = false; // a file system without second names (FAT, exFAT)
+    // 1: a file system without second names (FAT); 2: nor rename flags (an old FUSE one).
+    int oddFileSystem = 0;
     std::vector<Step> steps;
 };
 

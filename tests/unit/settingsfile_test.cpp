@@ -241,7 +241,12 @@ private slots:
         const QString warning = SettingsStore(location).warning();
         QVERIFY2(warning.contains("not read whole") && !warning.contains("kept"), qPrintable(warning));
         QVERIFY(QDir().rmdir(path()));
-        // A FIFO: nothing a save could keep, and no promise of it.
+        // A file no one can read: kept when replaced, by its second name; a FIFO: nothing to keep.
+        put("x");
+        setMode(path(), 0);
+        const QString unreadable = SettingsStore({{path()}, path()}).warning();
+        QVERIFY2(unreadable.contains("is kept as " + path() + ".unread"), qPrintable(unreadable));
+        QVERIFY(QFile::remove(path()));
         QCOMPARE(::mkfifo(QFile::encodeName(path()).constData(), 0600), 0);
         QCOMPARE(SettingsStore({{path()}, path()}).warning(),
                  "The settings file " + path() +
