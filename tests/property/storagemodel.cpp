@@ -277,8 +277,8 @@ private:
     // Why a save cannot be done here, in the program's words; empty where it must be done, "?"
     // where either may be right (a file only a second name can keep).
     QString whyNotSaved() const;
-    // Whether the copy read this content whole, or saved it: replacing it loses nothing.
-    bool known(int copy, const Entry &content) const;
+    // Whether the content reads whole with one of the values: replacing it loses nothing.
+    bool known(const std::vector<QStringList> &values, const Entry &content) const;
     QString fresh(const QString &stem) { return m_elsewhere + u'/' + stem + QString::number(++m_serial); }
     QString relative(const QString &path) const { return QDir(m_root.path()).relativeFilePath(path); }
     void meant(std::optional<QStringList> values) { m_meant = std::move(values); }
@@ -287,11 +287,13 @@ private:
     QString m_home = m_root.filePath("home"), m_elsewhere = m_root.filePath("elsewhere");
     QString m_file = m_home + "/orbisk.set";
     std::optional<orbisk::SettingsStore> m_stores[2];
-    std::vector<QStringList> m_known[2]; // the values each copy read whole or saved
+    std::vector<QStringList> m_known[2];     // the values each copy read whole or saved
+    std::vector<QStringList> m_readWhole[2]; // what each copy's dialog now open read whole
     // The values the file is meant to hold: the built-in ones where it is absent; nothing where
     // no one can say.
     std::optional<QStringList> m_meant = initialSettings();
     std::map<QString, QByteArray> m_copies; // the copies the program kept, as it made them
+    bool m_copied = false;                  // whether the step at hand kept a copy
     int m_serial = 0;
 };
 
@@ -315,6 +317,7 @@ std::optional<Broken> World::apply(const Step &step)
 {
     const QString target = resolved(m_file);
     const Tree before = snapshot();
+    m_copied = false;
     std::optional<orbisk::SettingsStore> &store = m_stores[step.copy];
     const bool saving = step.kind >= Step::Save && step.kind <= Step::Overlapped && store;
     const QString why = whyNotSaved();
@@ -374,6 +377,8 @@ std::optional<Broken> World::apply(const Step &step)
                                                                   : "";
         if (!warning.contains(unreadable))
             return Broken{7, 0, "the warning does not say the file " + unreadable + ": " + warning};
+        m_readWhole[step.copy] =
+            warning.isEmpty() ? std::vector<QStringList>{values} : std::vector<QStringList>{};
         if (warning.isEmpty())
             m_known[step.copy].push_back(values);
     }
@@ -429,10 +434,12 @@ std::optional<Broken> World::checkSave(const Step &step, const Entry *replaced, 
         return entry.first.startsWith(target + ".unread") && entry.second.regular() &&
                entry.second.status.st_nlink == 1 && entry.second.data == replaced->data;
     };
-    if (regular && !known(step.copy, *replaced) && std::none_of(after.begin(), after.end(), keeps))
+    if (regular && !known(m_known[step.copy], *replaced) && std::none_of(after.begin(), after.end(), keeps))
         return Broken{
             2, 0,
             QStringLiteral("%1 bytes were replaced without a copy of their own").arg(replaced->data.size())};
+    if (regular && known(m_readWhole[step.copy], *replaced) && m_copied && step.kind != Step::Overlapped)
+        return Broken{4, 0, "kept a copy of what its settings dialog read whole"};
     for (const auto &[path, entry] : after) {
         if (entry.age() > 61 && isLeftoverOf(target, path, entry))
             return Broken{4, 0, "a leftover stays after a save: " + relative(path)};
@@ -440,14 +447,14 @@ std::optional<Broken> World::checkSave(const Step &step, const Entry *replaced, 
     return std::nullopt;
 }
 
-bool World::known(int copy, const Entry &content) const
+bool World::known(const std::vector<QStringList> &values, const Entry &content) const
 {
     QBuffer buffer;
     buffer.setData(content.data);
     buffer.open(QIODevice::ReadOnly);
     const orbisk::SettingsRead read = orbisk::readSettings(buffer);
     return (content.status.st_mode & S_IRUSR) && (m_meant || read.whole()) &&
-           std::count(m_known[copy].begin(), m_known[copy].end(), m_meant.value_or(read.values)) > 0;
+           std::count(values.begin(), values.end(), m_meant.value_or(read.values)) > 0;
 }
 
 // A file readable by its owner, a chain of links to one, or nothing yet, in a folder that takes
@@ -493,6 +500,7 @@ std::optional<Broken> World::changes(const Tree &before, const Tree &after, bool
         if (target.isEmpty() || !keptName.match(path).hasMatch() || !entry.regular())
             return Broken{3, 0, relative(path) + " was made"};
         m_copies[path] = entry.data;
+        m_copied = true;
     }
     return std::nullopt;
 }

@@ -9,7 +9,8 @@
 //    its own that nothing changes later.
 // 3. Nothing the program did not make is removed or changed, but the file by a save (at the end
 //    of its links) and, after a save, a killed save's leftover a minute old.
-// 4. One kept copy per content; no leftover older than a minute after a save.
+// 4. One kept copy per content, and none of what the dialog read whole; no leftover older
+//    than a minute after a save.
 // 5. A saved file is readable by its owner, and keeps its other permission bits.
 // 6. A save keeps what it replaces that this copy of the program never read (another copy's
 //    save, an editor's) as it keeps a file not read whole.
