@@ -9,9 +9,9 @@
 #include <QRegularExpression>
 
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -49,16 +49,14 @@ Resolved resolveLinks(const QString &path)
         struct stat status {};
         if (::lstat(nameOf(at).constData(), &status) != 0 || !S_ISLNK(status.st_mode))
             return {at, {}};
-        char target[PATH_MAX];
-        const ssize_t size = ::readlink(nameOf(at).constData(), target, sizeof target);
-        if (hops == 40 || size <= 0 || size == sizeof target)
+        std::error_code error;
+        const std::filesystem::path target = std::filesystem::read_symlink(nameOf(at).constData(), error);
+        if (hops == 40 || error)
             return {
                 {},
                 FileText::withReason(QT_TRANSLATE_NOOP("SettingsFile", "its links cannot be followed (%1)"),
-                                     hops == 40  ? ELOOP
-                                     : size <= 0 ? errno
-                                                 : ENAMETOOLONG)};
-        const QString link = QFile::decodeName(QByteArray(target, int(size)));
+                                     hops == 40 ? ELOOP : error.value())};
+        const QString link = QFile::decodeName(QByteArray::fromStdString(target.native()));
         at = QDir::isAbsolutePath(link) ? link : QFileInfo(at).path() + u'/' + link;
     }
 }
@@ -172,15 +170,17 @@ bool sameBytes(const QString &a, const QString &b)
 // copy ever bears the copy's name.
 int copyInto(const QString &file, const QString &copy, mode_t mode)
 {
-    const int in = openRegular(file);
-    if (in < 0)
-        return errno;
+    QFile in;
+    const int fd = openRegular(file);
+    if (fd < 0 || !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return fd < 0 ? errno : EIO;
     Temporary out = makeTemporary(file);
     int error = out.error;
-    char block[1 << 16];
-    for (ssize_t size = 0; error == 0 && (size = ::read(in, block, sizeof block)) != 0;)
-        error = size > 0 ? writeAll(out.fd, block, size) : errno == EINTR ? 0 : errno;
-    ::close(in);
+    while (error == 0 && !in.atEnd()) {
+        const QByteArray block = in.read(1 << 16);
+        error = block.isEmpty() ? EIO : writeAll(out.fd, block.constData(), block.size());
+    }
+    in.close();
     if (out.fd < 0)
         return error;
     if (error == 0 && ::fchmod(out.fd, mode) != 0)
