@@ -12,7 +12,9 @@ SettingsStore::SettingsStore(SettingsLocation location)
     m_values = read.values;
     const bool ownFile = read.present && readPath == m_location.writePath;
     if (read.whole()) {
-        if (ownFile)
+        // No file reads as the built-in values: a file that appears with just those replaces
+        // nothing the user has not seen.
+        if (ownFile || !read.present)
             m_known = read.values;
         return;
     }
