@@ -612,7 +612,12 @@ Sequence drawSequence(Choices &choices, int length)
         step.kind = drawn[choices.below(std::size(drawn))];
         step.copy = int(choices.below(2));
         step.variant = int(choices.below(quint32(std::max<qsizetype>(1, variantsOf(step.kind).size()))));
-        for (int v = 0; (kinds[step.kind].carries == 'v' || kinds[step.kind].carries == 'p') && v < 9; ++v)
+        // An editor's file now and then holds just the built-in values, which a start without a
+        // file shows too.
+        if (kinds[step.kind].carries == 'p' && choices.below(4) == 0)
+            step.values = initialSettings();
+        for (qsizetype v = step.values.size();
+             (kinds[step.kind].carries == 'v' || kinds[step.kind].carries == 'p') && v < 9; ++v)
             step.values << (choices.below(3) == 0 ? initialSettings()[v]
                                                   : drawText(choices, kinds[step.kind].carries == 'v'));
         for (quint32 n = kinds[step.kind].carries == 'b' ? choices.below(40) : 0; n > 0; --n) {
