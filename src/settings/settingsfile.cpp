@@ -278,6 +278,16 @@ Kept keepBeside(const QString &file, const QString &content)
     return {{}, FileText::tr("no copy of it could be kept: too many copies are kept already")};
 }
 
+// Bytes no one could read when they were kept (mode 000) could not be compared with the copies
+// already kept; now that the copy is readable, it goes where an earlier one holds the same bytes.
+void dropIfKeptBefore(const QString &file, const QString &copy)
+{
+    const CopyName earlier = copyNameFor(file, copy);
+    struct stat status {};
+    if (earlier.path != copy && ::lstat(nameOf(earlier.path).constData(), &status) == 0)
+        ::unlink(nameOf(copy).constData());
+}
+
 struct Swap {
     int error = 0;
     QString kept; // why something that had to be kept could not be
@@ -333,6 +343,8 @@ Swap swapIn(const QString &temporary, const QString &target, const std::optional
             return {0, also.error};
         }
         ::unlink(nameOf(temporary).constData());
+        if (!kept.made.isEmpty())
+            dropIfKeptBefore(target, kept.made);
         return {};
     }
     return {EEXIST, {}};
