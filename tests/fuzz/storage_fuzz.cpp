@@ -45,8 +45,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int length = 1 + int(choices.below(40));
     const storagemodel::Sequence sequence = storagemodel::drawSequence(choices, length);
     if (const auto broken = storagemodel::run(sequence)) {
-        std::fprintf(stderr, "invariant %d broken at step %d: %s\n%s\n", broken->invariant, broken->step + 1,
-                     qPrintable(broken->detail), qPrintable(storagemodel::describe(sequence)));
+        // Shrunk, with the broken invariant last, so that a log's tail shows both.
+        const storagemodel::Sequence shortest = storagemodel::shrink(sequence, *broken);
+        const auto again = storagemodel::run(shortest).value_or(*broken);
+        std::fprintf(stderr, "%s\ninvariant %d broken at step %d: %s\n",
+                     qPrintable(storagemodel::describe(shortest)), again.invariant, again.step + 1,
+                     qPrintable(again.detail));
         FUZZ_CHECK(!"an invariant of the storage holds");
     }
     return 0;
