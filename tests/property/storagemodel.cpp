@@ -248,6 +248,12 @@ bool isLeftoverOf(const QString &file, const QString &path, const Entry &entry)
            suffix.match(name.mid(prefix.size())).hasMatch();
 }
 
+// The file a kept copy's name was made from: one copy per content is a rule for each file.
+QString keptFrom(const QString &copy)
+{
+    return copy.left(copy.lastIndexOf(QStringLiteral(".unread")));
+}
+
 class World {
 public:
     explicit World(int oddFileSystem)
@@ -405,7 +411,7 @@ std::optional<Broken> World::apply(const Step &step)
         if (now == after.end() || !now->second.regular() || now->second.data != bytes)
             return Broken{2, 0, relative(path) + " changed, which the program kept"};
         for (const auto &[other, its] : m_copies) {
-            if (other < path && its == bytes && QFileInfo(other).path() == QFileInfo(path).path())
+            if (other < path && its == bytes && keptFrom(other) == keptFrom(path))
                 return Broken{4, 0, relative(other) + " and " + relative(path) + " keep the same bytes"};
         }
     }
