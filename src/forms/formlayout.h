@@ -70,7 +70,7 @@ struct FrameSpec {
     QString name;
     QString caption;
     TwipsRect rect;
-    int tabIndex;
+    int tabIndex; // the form's own numbering, kept with it; a frame takes no focus
     int element = -1;
     std::vector<ControlSpec> controls = {}; // placed relative to the frame
 };

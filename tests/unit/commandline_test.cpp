@@ -25,6 +25,7 @@ private slots:
         QTest::newRow("--help=x, as Qt's parser words it") << QStringList{"-platform", "xcb", "--help=x"} << false << 2 << "orbisk: Unexpected value after '--help'.\n";
         QTest::newRow("--version=1 just before --") << QStringList{"--version=1", "--"} << false << 2 << "orbisk: Unexpected value after '--version'.\n";
         QTest::newRow("--version=1 beside --help") << QStringList{"--help", "--version=1"} << false << 2 << "orbisk: Unexpected value after '--version'.\n";
+        QTest::newRow("a closing --: starts") << QStringList{"--"} << false << -1 << "";
         QTest::newRow("-- ends the options: Qt's and ours after it are arguments") << QStringList{"--", "-style", "--help", "--version=1"} << false << 2 << "orbisk: unexpected argument '-style'\n";
         QTest::newRow("Qt's -platformtheme is not -h") << QStringList{"-platformtheme", "gtk3"} << false << -1 << "";
         QTest::newRow("anything else waits for Qt") << QStringList{"-geometry", "300x200+10+10", "--bogus"} << false << -1 << "";
