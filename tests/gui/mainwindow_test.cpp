@@ -7,6 +7,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QStyleFactory>
 #include <QStyleOption>
@@ -223,6 +224,26 @@ private slots:
         QTest::keyClick(find("txtAsk1"), Qt::Key_Tab);
         QCOMPARE(find<QLineEdit>("txtAsk1")->cursorPosition(), 0);
         QCOMPARE(text("txtAsk1"), quote); // what is copied and read out stays the figure
+    }
+
+    // A desktop font with its letters spaced out widens every figure beyond what its characters
+    // alone would say: each still fits its box, or shows its beginning at 3 points.
+    void spacedFont_fitsEveryFigure()
+    {
+        const QFont usual = QApplication::font();
+        QFont spaced = usual;
+        spaced.setLetterSpacing(QFont::AbsoluteSpacing, 2);
+        QApplication::setFont(spaced);
+        const auto restore = qScopeGuard([usual] { QApplication::setFont(usual); });
+        closeWindow();
+        openWindow();
+        auto *figure = find<QLineEdit>("txtAsk1");
+        for (int digits = 1; digits < 16; ++digits) {
+            figure->setText("1." + QString(digits, '7'));
+            const int width = figure->fontMetrics().boundingRect(figure->text()).right() + 1;
+            QVERIFY2(width <= textcheck::room(figure) || figure->font().pointSizeF() == 3.0,
+                     qPrintable(figure->text()));
+        }
     }
 
     // Below 6 points text no longer reads: a leg name too long even for that is cut instead.
