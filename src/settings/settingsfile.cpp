@@ -237,6 +237,13 @@ CopyName copyNameFor(const QString &file, const QString &content)
     return {{}, FileText::tr("no copy of it could be kept: too many copies are kept already")};
 }
 
+// Whether copyNameFor's name is a copy that holds the bytes already, not a free name.
+bool keptAlready(const CopyName &name)
+{
+    struct stat status {};
+    return !name.path.isEmpty() && ::lstat(nameOf(name.path).constData(), &status) == 0;
+}
+
 // Whether the file reads whole with the known values: replacing it loses nothing the caller has
 // not got.
 bool holds(const QString &file, const std::optional<QStringList> &known)
@@ -257,12 +264,11 @@ Kept keepBeside(const QString &file, const QString &content)
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
         const CopyName name = copyNameFor(file, content);
-        struct stat status {
-        }, taken{};
+        struct stat status {};
         if (!name.error.isEmpty() || ::stat(nameOf(content).constData(), &status) != 0)
             return {{}, name.error};
-        if (::lstat(nameOf(name.path).constData(), &taken) == 0)
-            return {}; // a copy holds these bytes already
+        if (keptAlready(name))
+            return {};
         int error = EMLINK;
         if (status.st_nlink == 1)
             error = ::link(nameOf(content).constData(), nameOf(name.path).constData()) == 0 ? 0 : errno;
@@ -283,8 +289,7 @@ Kept keepBeside(const QString &file, const QString &content)
 void dropIfKeptBefore(const QString &file, const QString &copy)
 {
     const CopyName earlier = copyNameFor(file, copy);
-    struct stat status {};
-    if (earlier.path != copy && ::lstat(nameOf(earlier.path).constData(), &status) == 0)
+    if (earlier.path != copy && keptAlready(earlier))
         ::unlink(nameOf(copy).constData());
 }
 

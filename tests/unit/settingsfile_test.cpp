@@ -364,8 +364,8 @@ private slots:
                     file.setFileTime(QDateTime::currentDateTime().addSecs(-61),
                                      QFileDevice::FileModificationTime));
         }
-        QVERIFY(!left.isEmpty() &&
-                !writeSettings(path(), readSettings(path()).values, readSettings(path()).values));
+        const QStringList values = readSettings(path()).values;
+        QVERIFY(!left.isEmpty() && !writeSettings(path(), values, values));
         QCOMPARE(leftovers(), before);
     }
 };
