@@ -6,13 +6,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 
 #include <cerrno>
-#include <cstdio>
+#include <chrono>
+#include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace orbisk {
@@ -27,6 +30,18 @@ public:
     {
         return tr("it or its folder belongs to another user, whose files root leaves alone");
     }
+    static QString tooManyCopies()
+    {
+        return tr("no copy of it could be kept: too many copies are kept already");
+    }
+    static QString noCopy(int error)
+    {
+        return withReason(QT_TR_NOOP("no copy of it could be kept (%1)"), error);
+    }
+    static QString noNewFile(int error)
+    {
+        return withReason(QT_TR_NOOP("its folder does not let a new file be made (%1)"), error);
+    }
     static QString withReason(const char *what, int error) { return tr(what).arg(qt_error_string(error)); }
 };
 
@@ -34,6 +49,36 @@ QByteArray nameOf(const QString &path)
 {
     return QFile::encodeName(path);
 }
+
+// A descriptor, closed when it goes.
+class Fd {
+public:
+    explicit Fd(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    Fd(Fd &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {
+    }
+    Fd &operator=(Fd &&other) noexcept
+    {
+        std::swap(m_fd, other.m_fd);
+        return *this;
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    ~Fd()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    [[nodiscard]] int get() const { return m_fd; }
+    [[nodiscard]] int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
 
 struct Resolved {
     QString path;  // the file at the end of the links; empty when they cannot be followed
@@ -61,298 +106,320 @@ Resolved resolveLinks(const QString &path)
     }
 }
 
-// A save writes "<folder>/.<name>.saving-XXXXXX" and renames it into place. No person names a
-// file so, which makes the ones a killed save left behind safe to remove.
-QString temporaryPrefix(const QString &name)
+bool sameFile(const struct stat &a, const struct stat &b)
 {
-    return u'.' + name + QStringLiteral(".saving-");
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
 
-struct Temporary {
+// Unchanged since it was looked at: the same file, neither written nor cut since.
+bool unchanged(const struct stat &a, const struct stat &b)
+{
+    return sameFile(a, b) && a.st_size == b.st_size && a.st_mtim.tv_sec == b.st_mtim.tv_sec &&
+           a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
+}
+
+// Larger than a settings file can be: kept by a second name rather than copied, and never
+// compared byte by byte, so that a hostile file costs no time.
+constexpr off_t largestCopied = 8 << 20;
+
+// Bytes that can be read are kept in a copy of their own; others by a second name of the file.
+bool byBytes(int content, const struct stat &file)
+{
+    return content >= 0 && file.st_size <= largestCopied;
+}
+
+// A file relative to the folder one save works in: looked at, opened and replaced through the
+// folder's descriptor, so that a folder renamed or a link put on the way meanwhile changes
+// nothing of what the save does.
+struct Folder {
+    Fd fd;
     QString path;
-    int fd = -1;
-    int error = 0; // errno when no file could be made
+    QString name; // the settings file's own name in it
+
+    [[nodiscard]] QByteArray entry(const QString &suffix = {}) const { return nameOf(name + suffix); }
+    bool look(const QByteArray &entryName, struct stat &status) const
+    {
+        return ::fstatat(fd.get(), entryName.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
+    }
+    [[nodiscard]] Fd openRegular(const QByteArray &entryName) const
+    {
+        Fd file(::openat(fd.get(), entryName.constData(),
+                         O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+        struct stat status {};
+        if (file.get() >= 0 && (::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)))
+            return Fd{};
+        return file;
+    }
+    // A kept copy's name: "<name>.unread", then "<name>.unread-2", ...
+    [[nodiscard]] QByteArray copyName(int number) const
+    {
+        return entry(QStringLiteral(".unread") + (number > 1 ? u'-' + QString::number(number) : QString()));
+    }
 };
 
-// A new, empty temporary file beside the given file.
-Temporary makeTemporary(const QString &beside)
+std::optional<Folder> openFolder(const QString &file, QString &error)
 {
-    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    const QFileInfo file(beside);
-    Temporary made;
-    for (int attempt = 0; made.fd < 0 && attempt < 100; ++attempt) {
-        QString suffix;
-        for (int i = 0; i < 6; ++i)
-            suffix += QLatin1Char(letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)]);
-        made.path = file.dir().filePath(temporaryPrefix(file.fileName()) + suffix);
-        made.fd =
-            ::open(nameOf(made.path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
-        made.error = made.fd < 0 ? errno : 0;
-        if (made.fd < 0 && made.error != EEXIST)
-            break;
-    }
-    return made;
+    Folder folder{Fd(::open(nameOf(QFileInfo(file).path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+                  QFileInfo(file).path(), QFileInfo(file).fileName()};
+    if (folder.fd.get() >= 0)
+        return folder;
+    error = errno == ENOENT || errno == ENOTDIR
+                ? FileText::tr("its folder %1 does not exist").arg(QDir::toNativeSeparators(folder.path))
+                : FileText::noNewFile(errno);
+    return std::nullopt;
 }
 
-// One untouched for a minute belongs to no save still running.
-void removeStaleSaves(const QString &path)
+bool sameBytes(int a, int b, off_t size)
 {
-    const QFileInfo saved(path);
-    const QString prefix = temporaryPrefix(saved.fileName());
-    const QRegularExpression temporary(QRegularExpression::anchoredPattern(
-        QRegularExpression::escape(prefix) + QStringLiteral("[A-Za-z0-9]{6}")));
-    const QDateTime stale = QDateTime::currentDateTime().addSecs(-60);
-    const QFileInfoList entries =
-        saved.dir().entryInfoList({prefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QFileInfo &entry : entries) {
-        if (temporary.match(entry.fileName()).hasMatch() && !entry.isSymLink() &&
-            entry.ownerId() == ::geteuid() && entry.lastModified() < stale)
-            QFile::remove(entry.filePath());
-    }
-}
-
-// Writes all of size bytes; the errno on failure (a write that makes no progress is a full disk).
-int writeAll(int fd, const char *data, qint64 size)
-{
-    for (qint64 done = 0; done < size;) {
-        const ssize_t written = ::write(fd, data + done, static_cast<size_t>(size - done));
-        if (written == 0)
-            return ENOSPC;
-        if (written < 0 && errno != EINTR)
-            return errno;
-        done += std::max<ssize_t>(written, 0);
-    }
-    return 0;
-}
-
-// Syncs and closes; the errno on failure (the descriptor is closed either way).
-int syncAndClose(int fd)
-{
-    const int error = ::fsync(fd) != 0 ? errno : 0;
-    return ::close(fd) != 0 && error == 0 ? errno : error;
-}
-
-// The descriptor of the regular file at path, open for reading without blocking; -1 otherwise.
-int openRegular(const QString &path)
-{
-    const int fd =
-        ::open(nameOf(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW);
-    struct stat status {};
-    if (fd >= 0 && (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
-        ::close(fd);
-        errno = EINVAL;
-        return -1;
-    }
-    return fd;
-}
-
-bool sameBytes(const QString &a, const QString &b)
-{
-    QFile first, second;
-    const int fd = openRegular(a);
-    if (fd < 0 || !first.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return false;
-    const int other = openRegular(b);
-    if (other < 0 || !second.open(other, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return false;
-    if (first.size() != second.size())
-        return false;
-    while (!first.atEnd()) {
-        const QByteArray block = first.read(1 << 16);
-        if (block.isEmpty() || block != second.read(block.size()))
+    char first[1 << 14], second[1 << 14];
+    for (off_t at = 0; at < size;) {
+        const ssize_t got = ::pread(a, first, sizeof first, at);
+        if (got <= 0 || ::pread(b, second, size_t(got), at) != got ||
+            std::memcmp(first, second, size_t(got)) != 0)
             return false;
+        at += got;
     }
     return true;
 }
 
-// Copies the file's bytes and permission bits into a new file named copy, which no one may have
-// taken meanwhile; the errno on failure. The bytes go to a temporary file first, so that no half
-// copy ever bears the copy's name.
-int copyInto(const QString &file, const QString &copy, mode_t mode)
-{
-    QFile in;
-    const int fd = openRegular(file);
-    if (fd < 0 || !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
-        return fd < 0 ? errno : EIO;
-    Temporary out = makeTemporary(file);
-    int error = out.error;
-    while (error == 0 && !in.atEnd()) {
-        const QByteArray block = in.read(1 << 16);
-        error = block.isEmpty() ? EIO : writeAll(out.fd, block.constData(), block.size());
-    }
-    in.close();
-    if (out.fd < 0)
-        return error;
-    if (error == 0 && ::fchmod(out.fd, mode) != 0)
-        error = errno;
-    const int closed = syncAndClose(out.fd);
-    error = error != 0 ? error : closed;
-    if (error == 0 && ::renameat2(AT_FDCWD, nameOf(out.path).constData(), AT_FDCWD, nameOf(copy).constData(),
-                                  RENAME_NOREPLACE) != 0) {
-        error = errno;
-        // A file system that cannot refuse to replace (some FUSE ones): the name is claimed
-        // with a new empty file first, which only this rename then replaces.
-        const int claim = error == EINVAL ? ::open(nameOf(copy).constData(),
-                                                   O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600)
-                                          : -1;
-        if (claim >= 0 && ::close(claim) == 0)
-            error = ::rename(nameOf(out.path).constData(), nameOf(copy).constData()) == 0 ? 0 : errno;
-        else if (error == EINVAL)
-            error = errno;
-    }
-    if (error != 0)
-        ::unlink(nameOf(out.path).constData());
-    return error;
-}
+// Where the file's present bytes go: a copy's name that already holds them (the same file
+// where they are kept by a second name, the same bytes where they are copied), or the first free
+// one. Anything else at a copy's name is left alone and costs no number.
+struct CopyChoice {
+    int number = 0;    // of the name
+    bool held = false; // the bytes are there already
+    QString error;
+};
 
-// Files larger than a settings file can be are never compared byte by byte.
-constexpr qint64 largestCompared = 8 << 20;
-
-// keptCopyName for the content of the regular file at content, under the names of file.
-CopyName copyNameFor(const QString &file, const QString &content)
+CopyChoice chooseCopy(const Folder &folder, int content, const struct stat &file)
 {
-    struct stat original {};
-    if (::stat(nameOf(content).constData(), &original) != 0 || !S_ISREG(original.st_mode))
-        return {{}, {}};
-    QString free;
-    for (int number = 1; number < 100; ++number) {
-        const QString copy =
-            file + QStringLiteral(".unread") + (number > 1 ? u'-' + QString::number(number) : QString());
+    CopyChoice choice;
+    for (int number = 1, copies = 0; number < 1000 && copies < 99; ++number) {
         struct stat status {};
-        if (::lstat(nameOf(copy).constData(), &status) != 0) {
-            if (free.isEmpty() && errno == ENOENT)
-                free = copy;
+        if (!folder.look(folder.copyName(number), status)) {
+            choice.number = choice.number > 0 || errno != ENOENT ? choice.number : number;
             continue;
         }
-        // A second name of the content itself is one once the file is replaced; any other second
-        // name is not a copy of its own.
-        const bool itself = status.st_dev == original.st_dev && status.st_ino == original.st_ino;
-        if (S_ISREG(status.st_mode) && status.st_nlink == (itself ? 2 : 1) &&
-            status.st_size == original.st_size &&
-            (itself || (status.st_size <= largestCompared && sameBytes(copy, content))))
-            return {copy, {}};
+        if (!S_ISREG(status.st_mode))
+            continue;
+        ++copies;
+        const bool held =
+            byBytes(content, file)
+                ? status.st_nlink == 1 && status.st_size == file.st_size &&
+                      sameBytes(content, folder.openRegular(folder.copyName(number)).get(), file.st_size)
+                : sameFile(status, file);
+        if (held)
+            return {number, true, {}};
     }
-    if (!free.isEmpty())
-        return {free, {}};
-    return {{}, FileText::tr("no copy of it could be kept: too many copies are kept already")};
+    if (choice.number == 0)
+        choice.error = FileText::tooManyCopies();
+    return choice;
 }
 
-// Whether copyNameFor's name is a copy that holds the bytes already, not a free name.
-bool keptAlready(const CopyName &name)
+// The mode a file born of file gets: its permission bits, readable by its owner, who would
+// otherwise lose the values just saved; never its set-id bits, and its group's bits only where
+// the new file is in its group. A file system without permission bits has none to set.
+int setMode(int fd, const struct stat &file)
 {
-    struct stat status {};
-    return !name.path.isEmpty() && ::lstat(nameOf(name.path).constData(), &status) == 0;
+    struct stat made {};
+    mode_t mode = (file.st_mode & 0777) | S_IRUSR;
+    if (::fstat(fd, &made) == 0 && made.st_gid != file.st_gid && ::fchown(fd, uid_t(-1), file.st_gid) != 0)
+        mode &= ~mode_t(0070);
+    if (::fchmod(fd, mode) == 0)
+        return 0;
+    return errno == ENOSYS || errno == EOPNOTSUPP || errno == EPERM ? 0 : errno;
+}
+
+// A new, empty file named "<folder>/.<name>.saving-XXXXXX", readable by its owner alone until
+// setMode widens it. No person names a file so, which makes the ones a killed save left behind
+// safe to remove.
+Fd makeTemporary(const Folder &folder, QByteArray &name, mode_t mode)
+{
+    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = '.' + folder.entry(QStringLiteral(".saving-"));
+        for (int i = 0; i < 6; ++i)
+            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
+        Fd made(::openat(folder.fd.get(), name.constData(),
+                         O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+        if (made.get() >= 0 || errno != EEXIST)
+            return made;
+    }
+    return Fd{};
+}
+
+// Writes all of size bytes and syncs; the errno on failure (a write that makes no progress is a
+// full disk).
+int writeAndSync(int fd, const char *data, qint64 size)
+{
+    for (qint64 done = 0; done < size;) {
+        const ssize_t written = ::write(fd, data + done, size_t(size - done));
+        if (written <= 0 && (written == 0 || errno != EINTR))
+            return written == 0 ? ENOSPC : errno;
+        done += std::max<ssize_t>(written, 0);
+    }
+    return ::fsync(fd) == 0 ? 0 : errno;
+}
+
+// Gives the entry from the name of the copy numbered from on, the first that is free: a second
+// name where the file system has them, else a rename that replaces nothing, else (an old FUSE
+// file system) a rename over a name claimed first with a new empty file. 0 or the errno.
+int placeCopy(const Folder &folder, const QByteArray &from, int number, bool move)
+{
+    const int at = folder.fd.get();
+    for (int error = EEXIST; number = std::max(number, 1), number < 1000; ++number) {
+        const QByteArray copy = folder.copyName(number);
+        error = ::linkat(at, from.constData(), at, copy.constData(), 0) == 0 ? 0 : errno;
+        if (error == 0 && move)
+            ::unlinkat(at, from.constData(), 0);
+        if (error == EPERM || error == EOPNOTSUPP) {
+            error =
+                ::renameat2(at, from.constData(), at, copy.constData(), RENAME_NOREPLACE) == 0 ? 0 : errno;
+            if (error == EINVAL) {
+                const Fd claim(
+                    ::openat(at, copy.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0));
+                error = claim.get() < 0                                               ? errno
+                        : ::renameat(at, from.constData(), at, copy.constData()) == 0 ? 0
+                                                                                      : errno;
+            }
+        }
+        if (error != EEXIST)
+            return error;
+    }
+    return EEXIST;
+}
+
+// Keeps a copy of the bytes of content (the regular file file) under the chosen name, born with
+// the file's mode and synced before it takes the name; nothing is left when it fails.
+QString copyBytes(const Folder &folder, int content, const struct stat &file, int number)
+{
+    QByteArray name;
+    Fd copy = makeTemporary(folder, name, S_IRUSR | S_IWUSR);
+    if (copy.get() < 0)
+        return FileText::noCopy(errno);
+    int error = setMode(copy.get(), file);
+    QByteArray block(1 << 16, Qt::Uninitialized);
+    for (off_t at = 0; error == 0 && at < file.st_size;) {
+        const ssize_t got = ::pread(content, block.data(), size_t(block.size()), at);
+        error = got < 0 ? errno : got == 0 ? EIO : 0;
+        for (ssize_t done = 0; error == 0 && done < got;) {
+            const ssize_t written = ::write(copy.get(), block.constData() + done, size_t(got - done));
+            error = written < 0 ? errno : written == 0 ? ENOSPC : 0;
+            done += std::max<ssize_t>(written, 0);
+        }
+        at += std::max<ssize_t>(got, 0);
+    }
+    error = error != 0 ? error : ::fsync(copy.get()) == 0 ? 0 : errno;
+    error = error != 0 ? error : placeCopy(folder, name, number, true);
+    if (error != 0)
+        ::unlinkat(folder.fd.get(), name.constData(), 0);
+    return error == 0 ? QString() : error == EEXIST ? FileText::tooManyCopies() : FileText::noCopy(error);
 }
 
 // Whether the file reads whole with the known values: replacing it loses nothing the caller has
 // not got.
-bool holds(const QString &file, const std::optional<QStringList> &known)
+bool holdsKnown(int content, const std::optional<QStringList> &known)
 {
-    const SettingsRead read = known ? readSettings(file) : SettingsRead{};
-    return known && read.whole() && read.values == *known;
+    QFile file;
+    if (!known || !file.open(::dup(content), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        return false;
+    const SettingsRead read = readSettings(file);
+    return read.whole() && read.values == *known;
 }
 
-struct Kept {
-    QString made;  // a name made for the copy, to be taken back if the save fails
-    QString error; // why the bytes could not be kept
-};
-
-// Keeps the content of the regular file at content under copyNameFor's name beside file: a
-// second name where it has no other, so that it is the bytes' only name once the content is
-// replaced or removed; otherwise, or where the file system has no second names, a copy.
-Kept keepBeside(const QString &file, const QString &content)
+// The program's own temporaries a killed save left, untouched for a minute, go. What a swap
+// brought out that cannot be one of them (unreadable, or larger than a settings file) stays:
+// its bytes may be kept nowhere else.
+void removeStaleSaves(const Folder &folder)
 {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const CopyName name = copyNameFor(file, content);
+    DIR *entries = ::fdopendir(::dup(folder.fd.get()));
+    const QByteArray prefix = '.' + folder.entry(QStringLiteral(".saving-"));
+    const time_t stale = QDateTime::currentSecsSinceEpoch() - 60;
+    for (const dirent *entry = entries ? ::readdir(entries) : nullptr; entry; entry = ::readdir(entries)) {
+        const QByteArray name(entry->d_name);
         struct stat status {};
-        if (!name.error.isEmpty() || ::stat(nameOf(content).constData(), &status) != 0)
-            return {{}, name.error};
-        if (keptAlready(name))
+        if (name.size() == prefix.size() + 6 && name.startsWith(prefix) && folder.look(name, status) &&
+            S_ISREG(status.st_mode) && status.st_uid == ::geteuid() && status.st_mtime < stale &&
+            (status.st_mode & S_IRUSR) && status.st_size <= largestCopied)
+            ::unlinkat(folder.fd.get(), name.constData(), 0);
+    }
+    if (entries)
+        ::closedir(entries);
+}
+
+// Copies of the program take turns at a folder: each save holds its lock from its first look to
+// the folder's sync, so that no save comes between another's look and its swap.
+bool lock(const Folder &folder)
+{
+    for (int tries = 0; tries < 1000; ++tries) {
+        if (::flock(folder.fd.get(), LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && errno != EINTR))
+            return true; // a file system without locks cannot be waited for
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return false;
+}
+
+// One attempt at putting the new file (temporary, synced) in the place of the folder's file: what
+// that holds is kept first unless it holds the known values. A save of another program (an
+// editor) between the last look and the swap is kept too, where the file system can swap.
+// Returns an empty text when done, "again" when the file changed under it, or why not.
+QString swapIn(const Folder &folder, const QByteArray &temporary, const std::optional<QStringList> &known)
+{
+    const int at = folder.fd.get();
+    const QByteArray name = folder.entry();
+    struct stat looked {};
+    if (!folder.look(name, looked)) {
+        // Nothing to keep; a file someone makes meanwhile is not replaced but looked at.
+        if (::renameat2(at, temporary.constData(), at, name.constData(), RENAME_NOREPLACE) == 0)
             return {};
-        int error = EMLINK;
-        if (status.st_nlink == 1)
-            error = ::link(nameOf(content).constData(), nameOf(name.path).constData()) == 0 ? 0 : errno;
-        if (error != 0 && error != EEXIST)
-            error = copyInto(content, name.path, (status.st_mode & 07777) | S_IRUSR);
-        if (error == 0)
-            return {name.path, {}};
-        if (error != EEXIST) // else the name was taken meanwhile: look again
-            return {{},
-                    FileText::withReason(
-                        QT_TRANSLATE_NOOP("SettingsFile", "no copy of it could be kept (%1)"), error)};
+        if (errno == EINVAL && ::renameat(at, temporary.constData(), at, name.constData()) == 0)
+            return {};
+        return errno == EEXIST ? QStringLiteral("again") : qt_error_string(errno);
     }
-    return {{}, FileText::tr("no copy of it could be kept: too many copies are kept already")};
-}
-
-// Bytes no one could read when they were kept (mode 000) could not be compared with the copies
-// already kept; now that the copy is readable, it goes where an earlier one holds the same bytes.
-void dropIfKeptBefore(const QString &file, const QString &copy)
-{
-    const CopyName earlier = copyNameFor(file, copy);
-    if (earlier.path != copy && keptAlready(earlier))
-        ::unlink(nameOf(copy).constData());
-}
-
-struct Swap {
-    int error = 0;
-    QString kept; // why something that had to be kept could not be
-};
-
-// Puts the temporary file in the target's place, keeping what the target holds unless it holds
-// the known values. What is looked at is looked at again after the swap: another save may have
-// come in between, and its content is kept too.
-Swap swapIn(const QString &temporary, const QString &target, const std::optional<QStringList> &known)
-{
-    for (int attempt = 0; attempt < 3; ++attempt) {
-        struct stat looked {};
-        if (::lstat(nameOf(target).constData(), &looked) != 0) {
-            // Nothing to keep; a file someone makes meanwhile is not replaced but looked at.
-            if (::renameat2(AT_FDCWD, nameOf(temporary).constData(), AT_FDCWD, nameOf(target).constData(),
-                            RENAME_NOREPLACE) == 0)
-                return {};
-            if (errno == EEXIST)
-                continue;
-            return {errno == EINVAL &&
-                            ::rename(nameOf(temporary).constData(), nameOf(target).constData()) == 0
-                        ? 0
-                        : errno,
-                    {}};
-        }
-        if (!S_ISREG(looked.st_mode))
-            return {EEXIST, FileText::notASettingsFile()};
-        const Kept kept = holds(target, known) ? Kept{} : keepBeside(target, target);
-        if (!kept.error.isEmpty())
-            return {0, kept.error};
-        if (::renameat2(AT_FDCWD, nameOf(temporary).constData(), AT_FDCWD, nameOf(target).constData(),
-                        RENAME_EXCHANGE) != 0) {
-            // A file system that cannot swap: replaced, the look and the rename a moment apart.
-            const int error =
-                errno == EINVAL && ::rename(nameOf(temporary).constData(), nameOf(target).constData()) == 0
-                    ? 0
-                    : errno;
-            if (error != 0 && !kept.made.isEmpty())
-                ::unlink(nameOf(kept.made).constData());
-            return {error, {}};
-        }
-        if (!kept.made.isEmpty()) // now a file of its own, which its owner can read
-            ::chmod(nameOf(kept.made).constData(), (looked.st_mode & 07777) | S_IRUSR);
-        // The temporary name now holds what was replaced: what was looked at, whose bytes are
-        // kept where they had to be, or what another save put there meanwhile.
-        struct stat swapped {};
-        const bool meanwhile = ::lstat(nameOf(temporary).constData(), &swapped) == 0 &&
-                               (swapped.st_dev != looked.st_dev || swapped.st_ino != looked.st_ino);
-        const Kept also = meanwhile && !holds(temporary, known) ? keepBeside(target, temporary) : Kept{};
-        if (!also.error.isEmpty()) { // put it back: nothing is replaced that cannot be kept
-            ::renameat2(AT_FDCWD, nameOf(temporary).constData(), AT_FDCWD, nameOf(target).constData(),
-                        RENAME_EXCHANGE);
-            return {0, also.error};
-        }
-        ::unlink(nameOf(temporary).constData());
-        if (!kept.made.isEmpty())
-            dropIfKeptBefore(target, kept.made);
-        return {};
+    if (S_ISLNK(looked.st_mode))
+        return FileText::tr("it became a link while it was saved");
+    if (!S_ISREG(looked.st_mode))
+        return S_ISDIR(looked.st_mode) ? FileText::tr("it is a folder") : FileText::notASettingsFile();
+    const Fd content = folder.openRegular(name);
+    struct stat file = looked;
+    if (content.get() >= 0 && (::fstat(content.get(), &file) != 0 || !sameFile(file, looked)))
+        return QStringLiteral("again");
+    if (::geteuid() == 0 && file.st_uid != 0)
+        return FileText::anotherUsers();
+    const bool keep = content.get() < 0 || !holdsKnown(content.get(), known);
+    const CopyChoice copy = keep ? chooseCopy(folder, content.get(), file) : CopyChoice{0, true, {}};
+    if (!copy.error.isEmpty())
+        return copy.error;
+    const bool copying = !copy.held && byBytes(content.get(), file);
+    if (const QString error = copying ? copyBytes(folder, content.get(), file, copy.number) : QString();
+        !error.isEmpty())
+        return error;
+    const bool byName = !copy.held && !copying;
+    struct stat now {};
+    if (!folder.look(name, now) || !unchanged(now, file))
+        return QStringLiteral("again");
+    if (::renameat2(at, temporary.constData(), at, name.constData(), RENAME_EXCHANGE) != 0) {
+        // A file system that cannot swap: replaced, the last look and the rename a moment apart.
+        int error = errno != EINVAL ? errno : byName ? placeCopy(folder, name, copy.number, false) : 0;
+        error = error != 0                                                         ? error
+                : ::renameat(at, temporary.constData(), at, name.constData()) == 0 ? 0
+                                                                                   : errno;
+        return error == 0 ? QString() : byName ? FileText::noCopy(error) : qt_error_string(error);
     }
-    return {EEXIST, {}};
+    // The temporary name now holds what was replaced: what was looked at, or what an editor put
+    // in its place meanwhile, which is kept as well. A link or another user's file goes back.
+    struct stat out {};
+    const bool same = folder.look(temporary, out) && unchanged(out, file);
+    const bool foreign = !S_ISREG(out.st_mode) || (::geteuid() == 0 && out.st_uid != 0);
+    const int error = foreign           ? EEXIST
+                      : same && !byName ? 0
+                                        : placeCopy(folder, temporary, copy.number, true);
+    if (error != 0) {
+        ::renameat2(at, temporary.constData(), at, name.constData(), RENAME_EXCHANGE);
+        return foreign ? QStringLiteral("again") : FileText::noCopy(error);
+    }
+    ::unlinkat(at, temporary.constData(), 0);
+    return {};
 }
 
 } // namespace
@@ -372,19 +439,18 @@ SettingsRead readSettings(const QString &path)
     }
     // Opened without blocking and checked again once open: a FIFO swapped in between would
     // otherwise hang the window for good.
-    const int fd = ::open(nameOf(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
+    Fd fd(::open(nameOf(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (fd.get() < 0) {
         result.problems << FileText::withReason(QT_TRANSLATE_NOOP("SettingsFile", "it cannot be opened (%1)"),
                                                 errno);
         return result;
     }
-    if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(fd);
+    if (::fstat(fd.get(), &status) != 0 || !S_ISREG(status.st_mode)) {
         result.problems << FileText::notASettingsFile();
         return result;
     }
     QFile file;
-    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
+    file.open(fd.release(), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle);
     result = readSettings(file);
     result.present = true;
     return result;
@@ -396,16 +462,9 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
     const EncodedSettings encoded = encodeSettings(values);
     if (!encoded.problem.isEmpty())
         return encoded.problem;
-
     const Resolved target = resolveLinks(path);
     if (target.path.isEmpty())
         return target.error;
-    struct stat old {};
-    const bool exists = ::lstat(nameOf(target.path).constData(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode))
-        return FileText::tr("it is a folder");
-    if (exists && !S_ISREG(old.st_mode))
-        return FileText::notASettingsFile();
     // Links through linked folders count towards the system's limit too: what it cannot follow
     // would be saved to where the next start cannot read it.
     struct stat followed {};
@@ -414,40 +473,43 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
                                     ELOOP);
     if (!rootMayUse(path) || !rootMayUse(target.path))
         return FileText::anotherUsers();
+    QString error;
+    const std::optional<Folder> folder = openFolder(target.path, error);
+    if (!folder)
+        return error;
+    if (struct stat status{};
+        ::geteuid() == 0 && (::fstat(folder->fd.get(), &status) != 0 || status.st_uid != 0))
+        return FileText::anotherUsers();
+    if (!lock(*folder))
+        return FileText::tr("another save holds its folder's lock and has not finished");
 
-    const QString folder = QFileInfo(target.path).path();
-    Temporary temporary = makeTemporary(target.path);
-    if (temporary.fd < 0 && temporary.error == ENOENT)
-        return FileText::tr("its folder %1 does not exist").arg(QDir::toNativeSeparators(folder));
-    if (temporary.fd < 0)
-        return FileText::withReason(
-            QT_TRANSLATE_NOOP("SettingsFile", "its folder does not let a new file be made (%1)"),
-            temporary.error);
-    // The file keeps its permissions, but is always readable by its owner, who would otherwise
-    // lose the values just saved; a new one gets the user's usual ones (0666 less umask). A file
-    // system without permission bits has none to keep.
-    int error = exists && ::fchmod(temporary.fd, (old.st_mode & 07777) | S_IRUSR) != 0 && errno != ENOSYS &&
-                        errno != EOPNOTSUPP
-                    ? errno
-                    : 0;
-    if (error == 0)
-        error = writeAll(temporary.fd, encoded.bytes.constData(), encoded.bytes.size());
-    const int closed = syncAndClose(temporary.fd);
-    const Swap swap = error == 0 && closed == 0 ? swapIn(temporary.path, target.path, known) : Swap{};
-    error = error != 0 ? error : closed != 0 ? closed : swap.error;
-    if (error != 0 || !swap.kept.isEmpty()) {
-        ::unlink(nameOf(temporary.path).constData());
-        if (!swap.kept.isEmpty() && swap.error == 0)
-            return FileText::tr("what it holds was not read whole, or changed since it was read, and %1")
-                .arg(swap.kept);
-        return swap.kept.isEmpty() ? qt_error_string(error) : swap.kept;
+    // The new file is born readable by its owner alone and given the file's mode before any byte
+    // is written; without a file, the user's usual mode (0666 less umask).
+    struct stat old {};
+    const bool exists = folder->look(folder->entry(), old) && S_ISREG(old.st_mode);
+    if (!exists && S_ISDIR(old.st_mode))
+        return FileText::tr("it is a folder");
+    QByteArray temporary;
+    const Fd made = makeTemporary(*folder, temporary, exists ? S_IRUSR | S_IWUSR : 0666);
+    if (made.get() < 0)
+        return FileText::noNewFile(errno);
+    int failed = exists ? setMode(made.get(), old) : 0;
+    failed = failed != 0 ? failed : writeAndSync(made.get(), encoded.bytes.constData(), encoded.bytes.size());
+    QString swapped = failed != 0 ? qt_error_string(failed) : QStringLiteral("again");
+    for (int attempt = 0; attempt < 3 && swapped == QStringLiteral("again"); ++attempt)
+        swapped = swapIn(*folder, temporary, known);
+    if (!swapped.isEmpty()) {
+        ::unlinkat(folder->fd.get(), temporary.constData(), 0);
+        if (swapped == QStringLiteral("again"))
+            return FileText::tr("it kept changing while it was saved");
+        return swapped;
     }
     // The new name lives in the folder: synced too, or a power cut could bring back the old file.
-    if (const int fd = ::open(nameOf(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
-    removeStaleSaves(target.path);
+    if (::fsync(folder->fd.get()) != 0)
+        return FileText::withReason(
+            QT_TRANSLATE_NOOP("SettingsFile", "it was replaced, but its folder could not be synced (%1)"),
+            errno);
+    removeStaleSaves(*folder);
     return std::nullopt;
 }
 
@@ -481,7 +543,18 @@ std::optional<QString> saveSettings(const SettingsLocation &location, const QStr
 CopyName keptCopyName(const QString &path)
 {
     const QString file = resolveLinks(path).path;
-    return file.isEmpty() ? CopyName{} : copyNameFor(file, file);
+    QString error;
+    const std::optional<Folder> folder = file.isEmpty() ? std::nullopt : openFolder(file, error);
+    struct stat status {};
+    if (!folder || !folder->look(folder->entry(), status) || !S_ISREG(status.st_mode))
+        return {};
+    if (::faccessat(folder->fd.get(), ".", W_OK, AT_EACCESS) != 0)
+        return {{}, FileText::noNewFile(errno)};
+    const Fd content = folder->openRegular(folder->entry());
+    const CopyChoice copy = chooseCopy(*folder, content.get(), status);
+    if (!copy.error.isEmpty())
+        return {{}, copy.error};
+    return {QDir(folder->path).filePath(QFile::decodeName(folder->copyName(copy.number))), {}};
 }
 
 } // namespace orbisk

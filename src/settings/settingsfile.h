@@ -20,16 +20,20 @@ SettingsRead readSettings(const QString &path);
 // Replaces the file with the values' bytes, atomically: a new file beside it is written and
 // synced, swapped in for the file, and the folder is synced, so the file is always the old or the
 // new content whole. Symbolic links are followed as the system follows them and stay links: the
-// file at the end of the chain is replaced. The new file has the old one's permission bits,
-// readable by its owner, or the user's usual ones.
+// file at the end of the chain is replaced, and all the rest is done through its folder's
+// descriptor. Copies of the program take turns there (a lock on the folder). The new file is born
+// readable by its owner alone and gets the old one's permission bits, readable by its owner
+// (never set-id bits, nor group bits for another group), before any byte is written; without an
+// old one, the user's usual ones.
 //
 // What the file holds at the moment it is replaced is kept beside it first, unless it reads whole
-// with the known values (what the caller read, or saved, itself): see keptCopyName. The copy is a
-// second name made just before the swap where it is then the bytes' only name, else a copy; it
-// is a file of its own once the save is done, and what another save put there meanwhile is kept
-// the same way.
+// with the known values (what the caller read, or saved, itself): see keptCopyName. Bytes that can
+// be read are copied into a file of their own, born with the file's mode and synced before it
+// takes its name; others (or more than a settings file can hold) are kept by a second name of the
+// file. What an editor puts in the file's place between the last look and the swap is kept the
+// same way.
 //
-// Where anything fails, nothing is changed. Run as root, what another user owns is left alone
+// Where anything fails, nothing is lost. Run as root, what another user owns is left alone
 // (rootMayUse). After a successful save, the program's own temporary files that killed saves
 // left beside the file, untouched for a minute, are removed; nothing else is. Returns what went
 // wrong, or nothing.
@@ -46,10 +50,12 @@ struct CopyName {
 };
 
 // The name under which the present bytes of the regular file at path (after its links) are
-// kept: a regular file named "<name>.unread" or "<name>.unread-N" (N up to 99) that already holds
-// exactly those bytes and has no other name once the file is replaced, or else the first of
-// those names that is free. Any other entry under such a name is left alone. Files larger than a
-// settings file can be are never compared, so that a hostile one costs no time.
+// kept: a regular file named "<name>.unread" or "<name>.unread-N" that already holds them (the
+// same bytes in a file of its own, or for bytes kept by a second name the file itself), or else
+// the first of those names that is free. Any other entry under such a name is left alone and
+// counts towards no limit; at most 99 copies are kept. Files larger than a settings file can be
+// are never compared, so that a hostile one costs no time. error says why none can be kept (a
+// folder that takes no new file, too many copies).
 CopyName keptCopyName(const QString &path);
 
 } // namespace orbisk

@@ -63,6 +63,7 @@ public:
         const int c = peek();
         if (c >= 0)
             ++m_pos;
+        m_nul = m_nul || c == 0;
         return c;
     }
     // Puts bytes just taken back in front, to be read again.
@@ -78,6 +79,12 @@ public:
     // A line end ran into the cut, so how many lines it ends is unknown.
     void markUnsure() { m_unsure = true; }
     [[nodiscard]] bool unsure() const { return m_unsure; }
+    // Whether a NUL byte was taken: 8-bit text never holds one, UTF-16 text nearly always.
+    [[nodiscard]] bool nul() const { return m_nul; }
+    // The kinds of line end taken (1 LF, 2 CR, 4 CRs and a LF): a file that mixes them was not
+    // written as one, and which breaks were meant is unknown.
+    void lineEnd(int kind) { m_lineEnds |= kind; }
+    [[nodiscard]] bool mixedLineEnds() const { return (m_lineEnds & (m_lineEnds - 1)) != 0; }
 
 private:
     bool refill()
@@ -98,6 +105,8 @@ private:
     qint64 m_fetched = 0;
     bool m_failed = false;
     bool m_unsure = false;
+    bool m_nul = false;
+    int m_lineEnds = 0;
 };
 
 // Consumes one line end or comma if one is next; reports whether it did. A line end is a LF, a
@@ -109,17 +118,23 @@ bool consumeDelimiter(ByteSource &in)
     if (c != ',' && !isLineEnd(c))
         return false;
     in.get();
-    if (c != '\r')
+    if (c != '\r') {
+        in.lineEnd(c == '\n' ? 1 : 0);
         return true;
+    }
     QByteArray returns;
     while (in.peek() == '\r')
         returns += static_cast<char>(in.get());
-    if (in.peek() == '\n')
+    if (in.peek() == '\n') {
         in.get();
-    else if (in.cut())
+        in.lineEnd(4);
+    } else if (in.cut()) {
         in.markUnsure(); // the LF that would make the CRs one line end may lie past the cut
-    else if (!returns.isEmpty())
-        in.unget(returns); // lone CRs: each ends a line of its own
+    } else {
+        if (!returns.isEmpty())
+            in.unget(returns); // lone CRs: each ends a line of its own
+        in.lineEnd(2);
+    }
     return true;
 }
 
@@ -144,7 +159,7 @@ FieldStatus giveUpQuoted(ByteSource &in, const QByteArray &taken, FieldStatus st
     } else {
         skipField(in);
     }
-    return status;
+    return in.cut() ? FieldStatus::Cut : status; // it may go on past what may be read
 }
 
 FieldStatus readField(ByteSource &in, QByteArray &value)
@@ -171,7 +186,7 @@ FieldStatus readField(ByteSource &in, QByteArray &value)
     for (int c = in.peek(); c >= 0 && c != ',' && !isLineEnd(c); c = in.peek()) {
         if (value.size() == maxValueBytes) {
             skipField(in);
-            return FieldStatus::TooLong;
+            return in.cut() ? FieldStatus::Cut : FieldStatus::TooLong;
         }
         value += static_cast<char>(in.get());
     }
@@ -181,6 +196,51 @@ FieldStatus readField(ByteSource &in, QByteArray &value)
         value.chop(1);
     consumeDelimiter(in);
     return FieldStatus::Read;
+}
+
+// The nine fields into result, with what was wrong with each.
+void readFields(ByteSource &in, SettingsRead &result, const QIODevice &device)
+{
+    QByteArray bytes;
+    for (int index = 0; index < settingsValueCount; ++index) {
+        const QString name = FormatText::valueName(index);
+        const FieldStatus status = readField(in, bytes);
+        if (in.failed()) {
+            result.problems << FormatText::tr("it cannot be read (%1)").arg(device.errorString());
+            return;
+        }
+        switch (status) {
+        case FieldStatus::EndOfFile:
+        case FieldStatus::Cut:
+            result.problems << (in.exhausted() ? FormatText::cutShort(index)
+                                               : FormatText::tr("it holds only %1 of its %2 values")
+                                                     .arg(index)
+                                                     .arg(settingsValueCount));
+            return;
+        case FieldStatus::Unclosed:
+            result.problems << FormatText::tr("the quotes around %1 are not closed").arg(name);
+            continue;
+        case FieldStatus::TooLong:
+            result.problems << FormatText::tr("%1 is too long").arg(name);
+            continue;
+        case FieldStatus::Read:
+            break;
+        }
+        // A byte-order mark is kept as the character it is: the value may begin with one.
+        QStringDecoder decoder(QStringDecoder::System,
+                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+        const QString value = decoder(bytes);
+        if (decoder.hasError())
+            result.problems << FormatText::tr("%1 is not text").arg(name);
+        else if (value.size() > maxValueLength)
+            result.problems << FormatText::tr("%1 is too long").arg(name);
+        else
+            result.values[index] = value;
+        if (in.unsure() && index + 1 < settingsValueCount) {
+            result.problems << FormatText::cutShort(index + 1);
+            return;
+        }
+    }
 }
 
 } // namespace
@@ -221,47 +281,18 @@ SettingsRead readSettings(QIODevice &device)
 {
     SettingsRead result;
     result.values = initialSettings();
+    const QByteArray head = device.peek(3);
     ByteSource in(device);
-    QByteArray bytes;
-    for (int index = 0; index < settingsValueCount; ++index) {
-        const QString name = FormatText::valueName(index);
-        const FieldStatus status = readField(in, bytes);
-        if (in.failed()) {
-            result.problems << FormatText::tr("it cannot be read (%1)").arg(device.errorString());
-            return result;
-        }
-        switch (status) {
-        case FieldStatus::EndOfFile:
-        case FieldStatus::Cut:
-            result.problems << (in.exhausted() ? FormatText::cutShort(index)
-                                               : FormatText::tr("it holds only %1 of its %2 values")
-                                                     .arg(index)
-                                                     .arg(settingsValueCount));
-            return result;
-        case FieldStatus::Unclosed:
-            result.problems << FormatText::tr("the quotes around %1 are not closed").arg(name);
-            continue;
-        case FieldStatus::TooLong:
-            result.problems << FormatText::tr("%1 is too long").arg(name);
-            continue;
-        case FieldStatus::Read:
-            break;
-        }
-        // A byte-order mark is kept as the character it is: the value may begin with one.
-        QStringDecoder decoder(QStringDecoder::System,
-                               QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-        const QString value = decoder(bytes);
-        if (decoder.hasError())
-            result.problems << FormatText::tr("%1 is not text").arg(name);
-        else if (value.size() > maxValueLength)
-            result.problems << FormatText::tr("%1 is too long").arg(name);
-        else
-            result.values[index] = value;
-        if (in.unsure() && index + 1 < settingsValueCount) {
-            result.problems << FormatText::cutShort(index + 1);
-            return result;
-        }
-    }
+    readFields(in, result, device);
+    // What makes the whole file doubtful, whichever values it touched.
+    if (head.startsWith("\xEF\xBB\xBF") || head.startsWith("\xFF\xFE") || head.startsWith("\xFE\xFF"))
+        result.problems << FormatText::tr(
+            "it starts with a byte-order mark, which a settings file never does");
+    if (in.nul())
+        result.problems << FormatText::tr("it holds NUL bytes, as text in UTF-16 does, not 8-bit text");
+    if (in.mixedLineEnds())
+        result.problems << FormatText::tr(
+            "its lines end in more than one way, so where a value ends is unsure");
     return result;
 }
 
@@ -276,9 +307,16 @@ EncodedSettings encodeSettings(const QStringList &values)
             encoded.problem = FormatText::tr("%1 is too long").arg(FormatText::valueName(i));
             return encoded;
         }
+        // A byte-order mark first in the file would make the reader doubt it.
         const bool needsQuotes =
             value.contains(u',') || value.contains(u'\r') || value.contains(u'\n') ||
+            (i == 0 && value.startsWith(QChar(0xFEFF))) ||
             (!value.isEmpty() && (isBlank(value.front().unicode()) || isBlank(value.back().unicode())));
+        if (value.contains(QChar(0))) {
+            encoded.problem = FormatText::tr("%1 holds a NUL character, which the file cannot store")
+                                  .arg(FormatText::valueName(i));
+            return encoded;
+        }
         if (value.startsWith(u'"') || (needsQuotes && value.contains(u'"'))) {
             encoded.problem = FormatText::tr("%1 holds a double quote, which the file cannot store there")
                                   .arg(FormatText::valueName(i));

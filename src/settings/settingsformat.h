@@ -51,8 +51,10 @@ struct SettingsRead {
 // Every character is a value's own, control characters included. A value that cannot be taken
 // (not text in the system encoding, longer than a text box holds, quotes never closed) costs
 // itself only: reading goes on after it (after the opening quote's line for unclosed quotes).
-// At most a few megabytes are read, so that any file is answered at once. present is left
-// false.
+// At most a few megabytes are read, so that any file is answered at once. A file that was not
+// written as a settings file is not read whole, though its values are read as above: one that
+// starts with a byte-order mark, holds a NUL byte in what is read, or ends its lines in more than
+// one way (LF, lone CR, CRs and a LF). present is left false.
 SettingsRead readSettings(QIODevice &device);
 
 struct EncodedSettings {
@@ -63,9 +65,10 @@ struct EncodedSettings {
 // The file's bytes for the values: each followed by CR LF, in the system encoding without a
 // byte-order mark. A value holding a comma, a line break, or blanks at either end is written in
 // double quotes, which the reader takes whole; every other value is written exactly as it is.
-// What makes the bytes impossible: a value that would need quotes but holds a double quote,
-// one that starts with a double quote, a character the system encoding lacks, or a value
-// longer than the reader takes back.
+// The first value is quoted too where it starts with a byte-order mark. What makes the bytes
+// impossible: a value that would need quotes but holds a double quote, one that starts with a
+// double quote, a NUL, a character the system encoding lacks, or a value longer than the reader
+// takes back.
 EncodedSettings encodeSettings(const QStringList &values);
 
 } // namespace orbisk

@@ -56,9 +56,9 @@ SettingsPlaces currentSettingsPlaces()
     const QString configHome = qEnvironmentVariable("XDG_CONFIG_HOME");
     const QString home = homeFolder();
     if (QDir::isAbsolutePath(configHome) && rootMayUse(configHome))
-        places.userConfigFolder = configHome;
+        places.userConfigFolder = QDir::cleanPath(configHome);
     else if (!home.isEmpty())
-        places.userConfigFolder = home + QStringLiteral("/.config");
+        places.userConfigFolder = QDir::cleanPath(home + QStringLiteral("/.config"));
     for (const QString &folder : qEnvironmentVariable("XDG_CONFIG_DIRS").split(u':', Qt::SkipEmptyParts)) {
         if (QDir::isAbsolutePath(folder))
             places.systemConfigFolders << folder;

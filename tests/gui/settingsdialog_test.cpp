@@ -95,12 +95,11 @@ private slots:
         SettingsDialog *dialog = openSettings();
         retype(find<QLineEdit>("txtBid1", dialog), "1,5");
         find<QLineEdit>("txtInstr1", dialog)->selectAll();
-        find<QLineEdit>("txtInstr1", dialog)
-            ->insert(QStringLiteral("usd/chf\x1b\u0085") + QChar(0)); // pasted
+        find<QLineEdit>("txtInstr1", dialog)->insert(QStringLiteral("usd/chf\x1b\u0085")); // pasted
         QVERIFY(dialog->close());
         QCOMPARE(text("txtBid1") + ' ' + legNames(), QStringLiteral("1.6364 GBP/USD EUR/GBP EUR/USD"));
         QVERIFY(contents().startsWith(
-            QByteArray("usd/chf\x1b\xC2\x85\0\r\nEUR/GBP\r\nEUR/USD\r\n\"1,5\"\r\n", 38)));
+            QByteArray("usd/chf\x1b\xC2\x85\r\nEUR/GBP\r\nEUR/USD\r\n\"1,5\"\r\n", 37)));
 
         QTRY_COMPARE(settingsDialogs().size(), 0);
         put("GBP/USD\r\nreread\r\n");
