@@ -20,33 +20,33 @@
 namespace orbisk {
 namespace {
 
-QString text(const char *what)
+class FileText {
+    Q_DECLARE_TR_FUNCTIONS(SettingsFile)
+};
+QString because(const QString &what, int error)
 {
-    return QCoreApplication::translate("SettingsFile", what);
-}
-QString text(const char *what, int error)
-{
-    return text(what).arg(qt_error_string(error));
+    return what.arg(qt_error_string(error));
 }
 QString notASettingsFile()
 {
-    return text(QT_TRANSLATE_NOOP("SettingsFile", "it is a FIFO, socket or device, not a settings file"));
+    return FileText::tr("it is a FIFO, socket or device, not a settings file");
 }
 QString anotherUsers()
 {
-    return text(QT_TRANSLATE_NOOP("SettingsFile",
-                                  "it or its folder belongs to another user, whose files root leaves alone"));
+    return FileText::tr("it or its folder belongs to another user, whose files root leaves alone");
 }
 QString noCopy(int error)
 {
-    return error == EEXIST
-               ? text(QT_TRANSLATE_NOOP("SettingsFile",
-                                        "no copy of it could be kept: too many copies are kept already"))
-               : text(QT_TRANSLATE_NOOP("SettingsFile", "no copy of it could be kept (%1)"), error);
+    return error == EEXIST ? FileText::tr("no copy of it could be kept: too many copies are kept already")
+                           : because(FileText::tr("no copy of it could be kept (%1)"), error);
 }
 QString noNewFile(int error)
 {
-    return text(QT_TRANSLATE_NOOP("SettingsFile", "its folder does not let a new file be made (%1)"), error);
+    return because(FileText::tr("its folder does not let a new file be made (%1)"), error);
+}
+QString noLinks(int error)
+{
+    return because(FileText::tr("its links cannot be followed (%1)"), error);
 }
 // swapIn's word for a file that changed under it: look again.
 const QString again = QStringLiteral("again");
@@ -94,9 +94,7 @@ Resolved resolveLinks(const QString &path)
         std::error_code error;
         const std::filesystem::path target = std::filesystem::read_symlink(nameOf(at).constData(), error);
         if (hops == 40 || error)
-            return {{},
-                    text(QT_TRANSLATE_NOOP("SettingsFile", "its links cannot be followed (%1)"),
-                         hops == 40 ? ELOOP : error.value())};
+            return {{}, noLinks(hops == 40 ? ELOOP : error.value())};
         const QString link = QFile::decodeName(QByteArray::fromStdString(target.native()));
         at = QDir::isAbsolutePath(link) ? link : QFileInfo(at).path() + u'/' + link;
     }
@@ -161,8 +159,7 @@ std::optional<Folder> openFolder(const QString &file, QString &error)
     if (folder.fd.fd >= 0)
         return folder;
     error = errno == ENOENT || errno == ENOTDIR
-                ? text(QT_TRANSLATE_NOOP("SettingsFile", "its folder %1 does not exist"))
-                      .arg(QDir::toNativeSeparators(info.path()))
+                ? FileText::tr("its folder %1 does not exist").arg(QDir::toNativeSeparators(info.path()))
                 : noNewFile(errno);
     return std::nullopt;
 }
@@ -312,9 +309,8 @@ QString swapIn(const Folder &folder, const QByteArray &temporary, const std::opt
         return errno == EEXIST ? again : qt_error_string(errno);
     }
     if (!S_ISREG(looked.st_mode))
-        return S_ISLNK(looked.st_mode)
-                   ? text(QT_TRANSLATE_NOOP("SettingsFile", "it became a link while it was saved"))
-               : S_ISDIR(looked.st_mode) ? text(QT_TRANSLATE_NOOP("SettingsFile", "it is a folder"))
+        return S_ISLNK(looked.st_mode)   ? FileText::tr("it became a link while it was saved")
+               : S_ISDIR(looked.st_mode) ? FileText::tr("it is a folder")
                                          : notASettingsFile();
     Fd opened = folder.openRegular(name);
     struct stat status = looked;
@@ -374,7 +370,7 @@ SettingsRead readSettings(const QString &path)
     Fd fd(openable ? ::open(nameOf(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1);
     QFile file;
     if (openable && fd.fd < 0)
-        result.problems << text(QT_TRANSLATE_NOOP("SettingsFile", "it cannot be opened (%1)"), errno);
+        result.problems << because(FileText::tr("it cannot be opened (%1)"), errno);
     else if (fd.fd < 0 || ::fstat(fd.fd, &status) != 0 || !S_ISREG(status.st_mode))
         result.problems << notASettingsFile();
     else if (file.open(std::exchange(fd.fd, -1), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
@@ -393,9 +389,7 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
     // would be saved to where the next start cannot read it.
     struct stat status {};
     if (target.path.isEmpty() || (::stat(nameOf(path).constData(), &status) != 0 && errno == ELOOP))
-        return target.path.isEmpty()
-                   ? target.error
-                   : text(QT_TRANSLATE_NOOP("SettingsFile", "its links cannot be followed (%1)"), ELOOP);
+        return target.path.isEmpty() ? target.error : noLinks(ELOOP);
     if (!rootMayUse(path) || !rootMayUse(target.path))
         return anotherUsers();
     QString error;
@@ -410,8 +404,7 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
     int tries = 0;
     while (::flock(folder->fd.fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
         if (++tries == 1000)
-            return text(QT_TRANSLATE_NOOP("SettingsFile",
-                                          "another save holds its folder's lock and has not finished"));
+            return FileText::tr("another save holds its folder's lock and has not finished");
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
@@ -429,15 +422,11 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
         swapped = swapIn(*folder, temporary, known);
     if (!swapped.isEmpty()) {
         ::unlinkat(folder->fd.fd, temporary.constData(), 0);
-        return swapped == again
-                   ? text(QT_TRANSLATE_NOOP("SettingsFile", "it kept changing while it was saved"))
-                   : swapped;
+        return swapped == again ? FileText::tr("it kept changing while it was saved") : swapped;
     }
     // The new name lives in the folder: synced too, or a power cut could bring back the old file.
     if (::fsync(folder->fd.fd) != 0)
-        return text(
-            QT_TRANSLATE_NOOP("SettingsFile", "it was replaced, but its folder could not be synced (%1)"),
-            errno);
+        return because(FileText::tr("it was replaced, but its folder could not be synced (%1)"), errno);
     removeStaleSaves(*folder);
     return std::nullopt;
 }
@@ -450,7 +439,7 @@ std::optional<QString> saveSettings(const SettingsLocation &location, const QStr
     QString folder = QFileInfo(location.writePath).path();
     struct stat status {};
     const auto cannotCreate = [](const QString &at, int error) {
-        return text(QT_TRANSLATE_NOOP("SettingsFile", "its folder %1 cannot be created (%2)"))
+        return FileText::tr("its folder %1 cannot be created (%2)")
             .arg(QDir::toNativeSeparators(at), qt_error_string(error));
     };
     while (::stat(nameOf(folder).constData(), &status) != 0) {
