@@ -1,15 +1,14 @@
 #include "settings/settingsfile.h"
 
+#include "settings/settingsfolder.h"
+
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <cerrno>
 #include <chrono>
-#include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
@@ -48,6 +47,19 @@ QString noLinks(int error)
 {
     return because(FileText::tr("its links cannot be followed (%1)"), error);
 }
+// The folder of file, or why it cannot be opened.
+std::optional<Folder> openFolder(const QString &file, QString &error)
+{
+    int failed = 0;
+    std::optional<Folder> folder = Folder::open(file, failed);
+    if (!folder)
+        error = failed == ENOENT || failed == ENOTDIR
+                    ? FileText::tr("its folder %1 does not exist")
+                          .arg(QDir::toNativeSeparators(QFileInfo(file).path()))
+                    : noNewFile(failed);
+    return folder;
+}
+
 // swapIn's word for a file that changed under it: look again.
 const QString again = QStringLiteral("again");
 
@@ -55,27 +67,6 @@ QByteArray nameOf(const QString &path)
 {
     return QFile::encodeName(path);
 }
-
-// A descriptor, closed when it goes.
-struct Fd {
-    int fd = -1;
-    explicit Fd(int opened = -1)
-        : fd(opened)
-    {
-    }
-    Fd(Fd &&other) noexcept
-        : fd(std::exchange(other.fd, -1))
-    {
-    }
-    Fd(const Fd &) = delete;
-    Fd &operator=(const Fd &) = delete;
-    Fd &operator=(Fd &&) = delete;
-    ~Fd()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-};
 
 struct Resolved {
     QString path;  // the file at the end of the links; empty when they cannot be followed
@@ -100,168 +91,6 @@ Resolved resolveLinks(const QString &path)
     }
 }
 
-// Unchanged since it was looked at: the same file, neither written nor cut since.
-bool unchanged(const struct stat &a, const struct stat &b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec;
-}
-
-// Larger than a settings file can be: kept by a second name rather than copied, never compared
-// byte by byte (a hostile file costs no time), and never removed as a leftover of a save.
-constexpr off_t largestCopied = 8 << 20;
-
-// All the bytes of a regular file, from its start.
-QByteArray bytesOf(int fd)
-{
-    QFile file;
-    return fd >= 0 && file.open(::dup(fd), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) && file.seek(0)
-               ? file.readAll()
-               : QByteArray();
-}
-
-// The folder one save works in: every look, open, link, rename and unlink goes through its
-// descriptor, so that a folder renamed or a link put on the way meanwhile changes nothing of
-// what the save does.
-struct Folder {
-    Fd fd;
-    QString path;
-    QByteArray name; // the settings file's own name in it
-
-    bool look(const QByteArray &entry, struct stat &status) const
-    {
-        return ::fstatat(fd.fd, entry.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;
-    }
-    [[nodiscard]] Fd openRegular(const QByteArray &entry) const
-    {
-        Fd file(
-            ::openat(fd.fd, entry.constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
-        struct stat status {};
-        return Fd(file.fd >= 0 && ::fstat(file.fd, &status) == 0 && S_ISREG(status.st_mode)
-                      ? std::exchange(file.fd, -1)
-                      : -1);
-    }
-    // A kept copy's name: "<name>.unread", then "<name>.unread-2", ...
-    [[nodiscard]] QByteArray copyName(int number) const
-    {
-        return name + ".unread" + (number > 1 ? '-' + QByteArray::number(number) : QByteArray());
-    }
-    // A save's temporary: "<folder>/.<name>.saving-XXXXXX". No person names a file so, which
-    // makes the ones a killed save left behind safe to remove.
-    [[nodiscard]] QByteArray temporaryPrefix() const { return '.' + name + ".saving-"; }
-};
-
-std::optional<Folder> openFolder(const QString &file, QString &error)
-{
-    const QFileInfo info(file);
-    Folder folder{Fd(::open(nameOf(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
-                  info.path(), nameOf(info.fileName())};
-    if (folder.fd.fd >= 0)
-        return folder;
-    error = errno == ENOENT || errno == ENOTDIR
-                ? FileText::tr("its folder %1 does not exist").arg(QDir::toNativeSeparators(info.path()))
-                : noNewFile(errno);
-    return std::nullopt;
-}
-
-// What is in the file's place now, and how its bytes are kept where they must be.
-struct Content {
-    struct stat status {};
-    Fd fd;             // open for reading, where it may be read
-    bool copied;       // kept in a copy of its own (the bytes below), else by a second name
-    QByteArray bytes;  // where copied
-    int number = 0;    // the copy's name: one that holds them already, or the first free one
-    bool held = false; // whether that one holds them already
-
-    Content(const Folder &folder, Fd opened, const struct stat &looked)
-        : status(looked)
-        , fd(std::move(opened))
-        , copied(fd.fd >= 0 && status.st_size <= largestCopied)
-        , bytes(copied ? bytesOf(fd.fd) : QByteArray())
-    {
-        // Anything but a regular file at a copy's name is left alone and costs no number.
-        for (int n = 1, copies = 0; n < 1000 && copies < 99 && !held; ++n) {
-            struct stat at {};
-            if (!folder.look(folder.copyName(n), at)) {
-                number = number > 0 || errno != ENOENT ? number : n;
-            } else if (S_ISREG(at.st_mode)) {
-                ++copies;
-                held = copied ? at.st_nlink == 1 && at.st_size == status.st_size &&
-                                    bytesOf(folder.openRegular(folder.copyName(n)).fd) == bytes
-                              : at.st_dev == status.st_dev && at.st_ino == status.st_ino;
-                number = held ? n : number;
-            }
-        }
-    }
-};
-
-// Gives the file born of file its mode: its permission bits, readable by its owner, who would
-// otherwise lose the values just saved; never its set-id bits, and its group's bits only where
-// the new file is in its group. A file system without permission bits has none to set.
-int setMode(int fd, const struct stat &file)
-{
-    struct stat made {};
-    mode_t mode = (file.st_mode & 0777) | S_IRUSR;
-    if (::fstat(fd, &made) == 0 && made.st_gid != file.st_gid && ::fchown(fd, uid_t(-1), file.st_gid) != 0)
-        mode &= ~mode_t(0070);
-    return ::fchmod(fd, mode) == 0 || errno == ENOSYS || errno == EOPNOTSUPP || errno == EPERM ? 0 : errno;
-}
-
-// A new file beside the settings file, born with the mode given, holding the bytes, synced; its
-// name in name. The errno on failure, when nothing is left.
-int writeTemporary(const Folder &folder, QByteArray &name, mode_t mode, const struct stat *modeOf,
-                   const QByteArray &bytes)
-{
-    static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    Fd made;
-    for (int attempt = 0; made.fd < 0 && attempt < 100; ++attempt) {
-        name = folder.temporaryPrefix();
-        for (int i = 0; i < 6; ++i)
-            name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
-        made.fd = ::openat(folder.fd.fd, name.constData(),
-                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
-        if (made.fd < 0 && errno != EEXIST)
-            return errno;
-    }
-    int error = made.fd < 0 ? EEXIST : modeOf ? setMode(made.fd, *modeOf) : 0;
-    for (qsizetype done = 0; error == 0 && done < bytes.size();) { // no progress: a full disk
-        const ssize_t written = ::write(made.fd, bytes.constData() + done, size_t(bytes.size() - done));
-        error = written > 0 ? 0 : written == 0 ? ENOSPC : errno == EINTR ? 0 : errno;
-        done += std::max<ssize_t>(written, 0);
-    }
-    error = error == 0 && ::fsync(made.fd) != 0 ? errno : error;
-    if (error != 0 && made.fd >= 0)
-        ::unlinkat(folder.fd.fd, name.constData(), 0);
-    return error;
-}
-
-// Gives the entry the first free copy's name from number on: a second name where the file system
-// has them, else a rename that replaces nothing, else (an old FUSE file system) a rename over a
-// name claimed first with a new empty file. 0 or the errno.
-int placeCopy(const Folder &folder, const QByteArray &from, int number, bool move)
-{
-    const int at = folder.fd.fd;
-    for (int error = EEXIST; number = std::max(number, 1), number < 1000 && error == EEXIST; ++number) {
-        const QByteArray copy = folder.copyName(number);
-        error = ::linkat(at, from.constData(), at, copy.constData(), 0) == 0 ? 0 : errno;
-        if (error == 0 && move)
-            ::unlinkat(at, from.constData(), 0);
-        if (error == EPERM || error == EOPNOTSUPP)
-            error =
-                ::renameat2(at, from.constData(), at, copy.constData(), RENAME_NOREPLACE) == 0 ? 0 : errno;
-        if (error == EINVAL) {
-            const Fd claim(
-                ::openat(at, copy.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0));
-            error = claim.fd < 0                                                  ? errno
-                    : ::renameat(at, from.constData(), at, copy.constData()) == 0 ? 0
-                                                                                  : errno;
-        }
-        if (error != EEXIST)
-            return error;
-    }
-    return EEXIST;
-}
-
 // Whether the content reads whole with the known values: replacing it loses nothing the caller
 // has not got.
 bool holdsKnown(const Content &content, const std::optional<QStringList> &known)
@@ -272,25 +101,6 @@ bool holdsKnown(const Content &content, const std::optional<QStringList> &known)
         return false;
     const SettingsRead read = readSettings(file);
     return read.whole() && read.values == *known;
-}
-
-// The program's own temporaries a killed save left, untouched for a minute, go. What a swap
-// brought out that cannot be one of them (unreadable, or larger than a settings file) stays:
-// its bytes may be kept nowhere else.
-void removeStaleSaves(const Folder &folder)
-{
-    DIR *entries = ::fdopendir(::dup(folder.fd.fd));
-    const time_t stale = QDateTime::currentSecsSinceEpoch() - 60;
-    for (const dirent *entry = entries ? ::readdir(entries) : nullptr; entry; entry = ::readdir(entries)) {
-        const QByteArray name(entry->d_name);
-        struct stat status {};
-        if (name.size() == folder.temporaryPrefix().size() + 6 && name.startsWith(folder.temporaryPrefix()) &&
-            folder.look(name, status) && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-            status.st_mtime < stale && (status.st_mode & S_IRUSR) && status.st_size <= largestCopied)
-            ::unlinkat(folder.fd.fd, name.constData(), 0);
-    }
-    if (entries)
-        ::closedir(entries);
 }
 
 // One attempt at putting the new file (temporary, synced) in the place of the folder's file: what

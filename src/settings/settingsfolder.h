@@ -1,0 +1,93 @@
+// The folder a save works in, for the settings file's code alone: every look, open, link,
+// rename and unlink goes through one descriptor of it, so that a folder renamed or a link put on
+// the way meanwhile changes nothing of what the save does; and the files a save makes there.
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+#include <sys/stat.h>
+#include <utility>
+
+namespace orbisk {
+
+// A descriptor, closed when it goes.
+struct Fd {
+    int fd = -1;
+    explicit Fd(int opened = -1)
+        : fd(opened)
+    {
+    }
+    Fd(Fd &&other) noexcept
+        : fd(std::exchange(other.fd, -1))
+    {
+    }
+    Fd(const Fd &) = delete;
+    Fd &operator=(const Fd &) = delete;
+    Fd &operator=(Fd &&) = delete;
+    ~Fd();
+};
+
+// Unchanged since it was looked at: the same file, neither written nor cut since.
+bool unchanged(const struct stat &a, const struct stat &b);
+
+// Larger than a settings file can be: kept by a second name rather than copied, never compared
+// byte by byte (a hostile file costs no time), and never removed as a leftover of a save.
+constexpr off_t largestCopied = 8 << 20;
+
+// The folder of the file a save replaces.
+struct Folder {
+    Fd fd;
+    QString path;
+    QByteArray name; // the settings file's own name in it
+
+    // The folder of file, opened; nothing, and the errno in error, where it cannot be.
+    static std::optional<Folder> open(const QString &file, int &error);
+    // The entry's status, its links not followed.
+    bool look(const QByteArray &entry, struct stat &status) const;
+    // The entry opened for reading without blocking, if it is a regular file; -1 otherwise.
+    [[nodiscard]] Fd openRegular(const QByteArray &entry) const;
+    // A kept copy's name: "<name>.unread", then "<name>.unread-2", ...
+    [[nodiscard]] QByteArray copyName(int number) const;
+    // A save's temporary: "<folder>/.<name>.saving-XXXXXX". No person names a file so, which
+    // makes the ones a killed save left behind safe to remove.
+    [[nodiscard]] QByteArray temporaryPrefix() const { return '.' + name + ".saving-"; }
+};
+
+// What is in the file's place now, and how its bytes are kept where they must be.
+struct Content {
+    struct stat status {};
+    Fd fd;             // open for reading, where it may be read
+    bool copied;       // kept in a copy of its own (the bytes below), else by a second name
+    QByteArray bytes;  // where copied
+    int number = 0;    // the copy's name: one that holds them already, or the first free one
+    bool held = false; // whether that one holds them already
+
+    Content(const Folder &folder, Fd opened, const struct stat &looked);
+};
+
+// Gives the file born of file its mode: its permission bits, readable by its owner, who would
+// otherwise lose the values just saved; never its set-id bits, and its group's bits only where
+// the new file is in its group. A file system without permission bits has none to set.
+int setMode(int fd, const struct stat &file);
+
+// A new file beside the settings file, born with the mode given, holding the bytes, synced; its
+// name in name. The errno on failure, when nothing is left.
+int writeTemporary(const Folder &folder, QByteArray &name, mode_t mode, const struct stat *modeOf,
+                   const QByteArray &bytes);
+
+// Gives the entry the first free copy's name from number on: a second name where the file system
+// has them, else a rename that replaces nothing, else (an old FUSE file system) a rename over a
+// name claimed first with a new empty file. 0 or the errno.
+int placeCopy(const Folder &folder, const QByteArray &from, int number, bool move);
+
+// The program's own temporaries a killed save left, untouched for a minute, go. What a swap
+// brought out that cannot be one of them (unreadable, or larger than a settings file) stays:
+// its bytes may be kept nowhere else.
+void removeStaleSaves(const Folder &folder);
+
+// All the bytes of a regular file, from its start.
+QByteArray bytesOf(int fd);
+
+} // namespace orbisk
