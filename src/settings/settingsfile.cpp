@@ -103,16 +103,20 @@ bool holdsKnown(const Content &content, const std::optional<QStringList> &known)
     return read.whole() && read.values == *known;
 }
 
-// One attempt at putting the new file (temporary, synced) in the place of the folder's file: what
-// that holds is kept first unless it holds the known values. What an editor puts there between
+// One attempt at putting the new file (temporary, synced) in the place of the folder's file, as
+// present (nothing where it was absent) when the new file was made: what that holds is kept first
+// unless it holds the known values. What an editor puts there between
 // the last look and the swap is kept too, where the file system can swap. Returns an empty text
 // when done, again when the file changed under it, or why not.
-QString swapIn(const Folder &folder, const QByteArray &temporary, const std::optional<QStringList> &known)
+QString swapIn(const Folder &folder, const QByteArray &temporary, const std::optional<QStringList> &known,
+               const struct stat *present)
 {
     const int at = folder.fd.fd;
     const QByteArray &name = folder.name;
     struct stat looked {};
-    if (!folder.look(name, looked)) { // nothing to keep; a file made meanwhile is not replaced
+    if (present)
+        looked = *present;
+    else { // nothing to keep; a file made meanwhile is not replaced
         if (::renameat2(at, temporary.constData(), at, name.constData(), RENAME_NOREPLACE) == 0 ||
             (errno == EINVAL && ::renameat(at, temporary.constData(), at, name.constData()) == 0))
             return {};
@@ -218,22 +222,27 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 
-    // The new file is born readable by its owner alone and given the file's mode before any byte
-    // is written; without a file, the user's usual mode (0666 less umask).
-    const bool exists = folder->look(folder->name, status) && S_ISREG(status.st_mode);
-    QByteArray temporary;
-    if (const int failed = writeTemporary(*folder, temporary, exists ? S_IRUSR | S_IWUSR : 0666,
-                                          exists ? &status : nullptr, encoded.bytes))
-        return failed == EACCES || failed == EPERM || failed == EROFS || failed == ENOENT || failed == EEXIST
-                   ? noNewFile(failed)
-                   : qt_error_string(failed);
+    // Each attempt looks at the file first: the new file is born readable by its owner alone and
+    // given that file's mode before any byte is written; without a file, the user's usual mode
+    // (0666 less umask). What changes after the look sends the save round again.
     QString swapped = again;
-    for (int attempt = 0; attempt < 3 && swapped == again; ++attempt)
-        swapped = swapIn(*folder, temporary, known);
-    if (!swapped.isEmpty()) {
-        ::unlinkat(folder->fd.fd, temporary.constData(), 0);
-        return swapped == again ? FileText::tr("it kept changing while it was saved") : swapped;
+    for (int attempt = 0; attempt < 3 && swapped == again; ++attempt) {
+        struct stat looked {};
+        const bool present = folder->look(folder->name, looked);
+        QByteArray temporary;
+        if (const int failed =
+                writeTemporary(*folder, temporary, present ? S_IRUSR | S_IWUSR : 0666,
+                               present && S_ISREG(looked.st_mode) ? &looked : nullptr, encoded.bytes))
+            return failed == EACCES || failed == EPERM || failed == EROFS || failed == ENOENT ||
+                           failed == EEXIST
+                       ? noNewFile(failed)
+                       : qt_error_string(failed);
+        swapped = swapIn(*folder, temporary, known, present ? &looked : nullptr);
+        if (!swapped.isEmpty())
+            ::unlinkat(folder->fd.fd, temporary.constData(), 0);
     }
+    if (!swapped.isEmpty())
+        return swapped == again ? FileText::tr("it kept changing while it was saved") : swapped;
     // The new name lives in the folder: synced too, or a power cut could bring back the old file.
     if (::fsync(folder->fd.fd) != 0)
         return because(FileText::tr("it was replaced, but its folder could not be synced (%1)"), errno);
