@@ -1,5 +1,5 @@
 // The storage property for long runs: the fuzzer's bytes choose the steps of the hostile world,
-// and a broken invariant is a crash that prints the sequence.
+// and a broken law is a crash that prints the sequence.
 #include "fuzz/fuzzcheck.h"
 #include "property/storagemodel.h"
 #include "support/permissions.h"
@@ -45,13 +45,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const int length = 1 + int(choices.below(40));
     const storagemodel::Sequence sequence = storagemodel::drawSequence(choices, length);
     if (const auto broken = storagemodel::run(sequence)) {
-        // Shrunk, with the broken invariant last, so that a log's tail shows both.
+        // Shrunk, with the broken law last, so that a log's tail shows both.
         const storagemodel::Sequence shortest = storagemodel::shrink(sequence, *broken);
         const auto again = storagemodel::run(shortest).value_or(*broken);
-        std::fprintf(stderr, "%s\ninvariant %d broken at step %d: %s\n",
-                     qPrintable(storagemodel::describe(shortest)), again.invariant, again.step + 1,
+        std::fprintf(stderr, "%s\nlaw %d broken at step %d: %s\n",
+                     qPrintable(storagemodel::describe(shortest)), again.law, again.step + 1,
                      qPrintable(again.detail));
-        FUZZ_CHECK(!"an invariant of the storage holds");
+        FUZZ_CHECK(!"a law of the storage holds");
     }
     return 0;
 }

@@ -1,27 +1,22 @@
-// The settings storage in a hostile world: random sequences of starts, saves, failing saves and
-// outside changes (editors, links, FIFOs, chmod, a second copy of the program) on a real folder,
-// through the storage code the program runs, with invariants checked after every step. The
-// seeded test and the fuzz target both run it.
+// The settings storage in a hostile world: random sequences of program steps (starts, saves that
+// go plainly, meet an outside action at their n-th system call, have it fail, or are killed
+// before it) and outside actions on a real folder, with laws checked after every program step.
+// The seeded test and the fuzz target both run it.
 //
-// The invariants, by number:
-// 1. After a save reported done, reading gives back exactly the values saved.
-// 2. Content the program did not read whole is kept, before a save replaces it, in a file of
-//    its own that nothing changes later.
-// 3. Nothing the program did not make is removed or changed, but the file by a save (at the end
-//    of its links) and, after a save, a killed save's leftover a minute old.
-// 4. One kept copy per content, and none of what the dialog read whole; no leftover older
-//    than a minute after a save.
-// 5. A saved file is readable by its owner, and keeps its other permission bits.
-// 6. A save keeps what it replaces that this copy of the program never read (another copy's
-//    save, an editor's) as it keeps a file not read whole.
-// 7. What a start shows is the file's values, or its warning names each value it could not read.
-// 8. A save of values the dialog lets through, to a file that can be replaced, does not fail.
-// 9. A save syncs every file it writes (the new one, a copy it keeps) before the new one takes the
-//    name, and the folder after.
+// The laws, by number:
+// 1. After a save reported done, the file reads whole as the values saved.
+// 2. Every file content present before a step is present after it, but what a copy in the step
+//    read whole or saved itself, another user's, and what killed or failed saves left.
+// 3. What the program did not make is unchanged but the file its links lead to; what it made
+//    never changes bytes; what it makes is a regular file of its own user.
+// 4. No file the program makes is readable by anyone who could not read the file it replaces.
+// 5. Every file a save wrote is synced before it takes another name, and the folder after.
+// 6. A start read whole shows what the file is known to hold; without a file, the built-in values.
+// 7. A save of storable values over a readable file of its own, or none, in a writable folder,
+//    with nothing in its way, succeeds.
 #pragma once
 
 #include <QByteArray>
-#include <QString>
 #include <QStringList>
 
 #include <optional>
@@ -37,26 +32,24 @@ public:
 };
 
 struct Step {
-    // A copy of the program starts (or builds its settings dialog anew), saves, saves while a
-    // system call fails, or saves while the other copy saves; or the world writes the file,
-    // rewrites its bytes, changes a mode, puts something else in its place, or something beside it.
-    enum Kind { Load, Save, FailingSave, Overlapped, Write, Rewrite, Chmod, Becomes, Beside };
-    Kind kind = Load;
-    int copy = 0;    // which copy of the program: 0 or 1
-    int variant = 0; // the kind's own choice: which call fails, which mode, which link...
-    QStringList values;
-    QByteArray bytes;
+    enum Kind { Start, Save, World };
+    Kind kind = Start;
+    int copy = 0;   // which copy of the program: A or B
+    int how = 0;    // a save: plainly, with the action at its call, that call failing, killed before it
+    int call = 1;   // the save's system call that how concerns, from 1
+    int action = 0; // the outside action, of a World step or at the save's call
+    QStringList values, theirs; // what the copy saves; what an editor or the other copy writes
+    QByteArray bytes;           // what a rewrite puts in the file
 };
 
 struct Sequence {
-    // 1: a file system without second names (FAT); 2: nor rename flags (an old FUSE one).
-    int oddFileSystem = 0;
+    int odd = 0; // 1: a file system without links or modes, like FAT; 2: nor rename flags
     std::vector<Step> steps;
 };
 
 struct Broken {
-    int invariant;
-    int step; // its index in the sequence
+    int law = 0;
+    int step = 0; // its index in the sequence
     QString detail;
 };
 
@@ -65,11 +58,10 @@ Sequence drawSequence(Choices &choices, int length);
 // One numbered line a step.
 QString describe(const Sequence &sequence);
 
-// Runs the sequence in a new folder: the first broken invariant, or nothing.
+// Runs the sequence in a new folder: the first broken law, or nothing.
 std::optional<Broken> run(const Sequence &sequence);
 
-// The shortest and plainest sequence found, by leaving steps out and simplifying them, that
-// still breaks the same invariant.
+// The shortest and plainest sequence found that still breaks the same law.
 Sequence shrink(Sequence sequence, const Broken &broken);
 
 } // namespace storagemodel
