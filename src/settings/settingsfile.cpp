@@ -93,11 +93,11 @@ Resolved resolveLinks(const QString &path)
 
 // Whether the content reads whole with the known values: replacing it loses nothing the caller
 // has not got.
-bool holdsKnown(const Content &content, const std::optional<QStringList> &known)
+bool holdsKnown(int content, const std::optional<QStringList> &known)
 {
     QFile file;
-    if (!known || content.fd.fd < 0 ||
-        !file.open(::dup(content.fd.fd), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !file.seek(0))
+    if (!known || content < 0 ||
+        !file.open(::dup(content), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !file.seek(0))
         return false;
     const SettingsRead read = readSettings(file);
     return read.whole() && read.values == *known;
@@ -132,10 +132,9 @@ QString swapIn(const Folder &folder, const QByteArray &temporary, const std::opt
         return again;
     if (::geteuid() == 0 && status.st_uid != 0)
         return anotherUsers();
-    Content content(folder, std::move(opened), status);
-    if (holdsKnown(content, known))
-        content.held = true;
-    else if (content.number == 0)
+    const bool keep = !holdsKnown(opened.fd, known);
+    const Content content(folder, std::move(opened), status, keep);
+    if (!content.held && content.number == 0)
         return noCopy(EEXIST);
     QByteArray copy;
     int error =

@@ -53,11 +53,12 @@ QByteArray Folder::copyName(int number) const
     return name + ".unread" + (number > 1 ? '-' + QByteArray::number(number) : QByteArray());
 }
 
-Content::Content(const Folder &folder, Fd opened, const struct stat &looked)
+Content::Content(const Folder &folder, Fd opened, const struct stat &looked, bool keep)
     : status(looked)
     , fd(std::move(opened))
-    , copied(fd.fd >= 0 && status.st_size <= largestCopied)
+    , copied(keep && fd.fd >= 0 && status.st_size <= largestCopied)
     , bytes(copied ? bytesOf(fd.fd) : QByteArray())
+    , held(!keep)
 {
     // Anything but a regular file at a copy's name is left alone and costs no number.
     for (int n = 1, copies = 0; n < 1000 && copies < 99 && !held; ++n) {

@@ -64,7 +64,8 @@ struct Content {
     int number = 0;    // the copy's name: one that holds them already, or the first free one
     bool held = false; // whether that one holds them already
 
-    Content(const Folder &folder, Fd opened, const struct stat &looked);
+    // Where keep is false the bytes go nowhere: held, and not read.
+    Content(const Folder &folder, Fd opened, const struct stat &looked, bool keep = true);
 };
 
 // Gives the file born of file its mode: its permission bits, readable by its owner, who would
