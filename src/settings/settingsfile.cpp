@@ -108,8 +108,8 @@ bool holdsKnown(int content, const std::optional<QStringList> &known)
 // unless it holds the known values. What an editor puts there between
 // the last look and the swap is kept too, where the file system can swap. Returns an empty text
 // when done, again when the file changed under it, or why not.
-QString swapIn(const Folder &folder, const QByteArray &temporary, const std::optional<QStringList> &known,
-               const struct stat *present)
+QString swapIn(const Folder &folder, const QByteArray &temporary, int made,
+               const std::optional<QStringList> &known, const struct stat *present)
 {
     const int at = folder.fd.fd;
     const QByteArray &name = folder.name;
@@ -137,8 +137,10 @@ QString swapIn(const Folder &folder, const QByteArray &temporary, const std::opt
     if (!content.held && content.number == 0)
         return noCopy(EEXIST);
     QByteArray copy;
-    int error =
-        content.held || !content.copied ? 0 : writeTemporary(folder, copy, S_IRUSR, &status, content.bytes);
+    Fd copied;
+    int error = content.held || !content.copied
+                    ? 0
+                    : writeTemporary(folder, copy, copied, S_IRUSR, &status, content.bytes);
     error = error != 0 || copy.isEmpty() ? error : placeCopy(folder, copy, content.number, true);
     if (error != 0)
         return noCopy(error);
@@ -163,7 +165,13 @@ QString swapIn(const Folder &folder, const QByteArray &temporary, const std::opt
         ::renameat2(at, temporary.constData(), at, name.constData(), RENAME_EXCHANGE);
         return foreign ? again : noCopy(error);
     }
+    // A mode given to the file between the last look and the swap is the new file's and the
+    // copy's too.
     ::unlinkat(at, temporary.constData(), 0);
+    const int failed = setMode(made, out);
+    if (const int also = copied.fd >= 0 ? setMode(copied.fd, out) : 0; failed != 0 || also != 0)
+        return because(FileText::tr("it was replaced, but its permissions could not be set (%1)"),
+                       failed != 0 ? failed : also);
     return {};
 }
 
@@ -229,14 +237,15 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
         struct stat looked {};
         const bool present = folder->look(folder->name, looked);
         QByteArray temporary;
+        Fd made;
         if (const int failed =
-                writeTemporary(*folder, temporary, present ? S_IRUSR | S_IWUSR : 0666,
+                writeTemporary(*folder, temporary, made, present ? S_IRUSR | S_IWUSR : 0666,
                                present && S_ISREG(looked.st_mode) ? &looked : nullptr, encoded.bytes))
             return failed == EACCES || failed == EPERM || failed == EROFS || failed == ENOENT ||
                            failed == EEXIST
                        ? noNewFile(failed)
                        : qt_error_string(failed);
-        swapped = swapIn(*folder, temporary, known, present ? &looked : nullptr);
+        swapped = swapIn(*folder, temporary, made.fd, known, present ? &looked : nullptr);
         if (!swapped.isEmpty())
             ::unlinkat(folder->fd.fd, temporary.constData(), 0);
     }

@@ -60,13 +60,15 @@ Content::Content(const Folder &folder, Fd opened, const struct stat &looked, boo
     , bytes(copied ? bytesOf(fd.fd) : QByteArray())
     , held(!keep)
 {
-    // Anything but a regular file at a copy's name is left alone and costs no number.
-    for (int n = 1, copies = 0; n < 1000 && copies < 99 && !held; ++n) {
+    // Names 1 to 99, and one more for anything but a regular file at one: that is left alone and
+    // costs no number.
+    for (int n = 1, last = 99; n <= last && !held; ++n) {
         struct stat at {};
         if (!folder.look(folder.copyName(n), at)) {
             number = number > 0 || errno != ENOENT ? number : n;
-        } else if (S_ISREG(at.st_mode)) {
-            ++copies;
+        } else if (!S_ISREG(at.st_mode)) {
+            last = std::min(last + 1, 999);
+        } else {
             held = copied ? at.st_nlink == 1 && at.st_size == status.st_size &&
                                 bytesOf(folder.openRegular(folder.copyName(n)).fd) == bytes
                           : at.st_dev == status.st_dev && at.st_ino == status.st_ino;
@@ -84,11 +86,10 @@ int setMode(int fd, const struct stat &file)
     return ::fchmod(fd, mode) == 0 || errno == ENOSYS || errno == EOPNOTSUPP || errno == EPERM ? 0 : errno;
 }
 
-int writeTemporary(const Folder &folder, QByteArray &name, mode_t mode, const struct stat *modeOf,
+int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, mode_t mode, const struct stat *modeOf,
                    const QByteArray &bytes)
 {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    Fd made;
     for (int attempt = 0; made.fd < 0 && attempt < 100; ++attempt) {
         name = folder.temporaryPrefix();
         for (int i = 0; i < 6; ++i)

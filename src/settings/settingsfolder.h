@@ -73,9 +73,10 @@ struct Content {
 // the new file is in its group. A file system without permission bits has none to set.
 int setMode(int fd, const struct stat &file);
 
-// A new file beside the settings file, born with the mode given, holding the bytes, synced; its
-// name in name. The errno on failure, when nothing is left.
-int writeTemporary(const Folder &folder, QByteArray &name, mode_t mode, const struct stat *modeOf,
+// A new file beside the settings file, born with the mode given (then modeOf's, see setMode),
+// holding the bytes, synced, and left open in made: its name in name. The errno on failure, when
+// nothing is left.
+int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, mode_t mode, const struct stat *modeOf,
                    const QByteArray &bytes);
 
 // Gives the entry the first free copy's name from number on: a second name where the file system
