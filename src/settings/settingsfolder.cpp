@@ -119,7 +119,7 @@ int placeCopy(const Folder &folder, const QByteArray &from, int number, bool mov
         error = ::linkat(at, from.constData(), at, copy.constData(), 0) == 0 ? 0 : errno;
         if (error == 0 && move)
             ::unlinkat(at, from.constData(), 0);
-        if (error == EPERM || error == EOPNOTSUPP)
+        if (move && (error == EPERM || error == EOPNOTSUPP))
             error =
                 ::renameat2(at, from.constData(), at, copy.constData(), RENAME_NOREPLACE) == 0 ? 0 : errno;
         if (error == EINVAL) {

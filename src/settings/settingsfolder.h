@@ -80,8 +80,8 @@ int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, mode_t mode
                    const QByteArray &bytes);
 
 // Gives the entry the first free copy's name from number on: a second name where the file system
-// has them, else a rename that replaces nothing, else (an old FUSE file system) a rename over a
-// name claimed first with a new empty file. 0 or the errno.
+// has them; else, where it is moved there, a rename that replaces nothing, or (an old FUSE file
+// system) a rename over a name claimed first with a new empty file. 0 or the errno.
 int placeCopy(const Folder &folder, const QByteArray &from, int number, bool move);
 
 // The program's own temporaries a killed save left, untouched for a minute, go. What a swap

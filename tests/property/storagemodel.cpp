@@ -146,7 +146,8 @@ int created(int dir, const char *path, int flags, mode_t mode)
         g.born[s.st_ino] = g.limit;
     if (g.saving && (flags & O_CREAT) && fd >= 0 && g.limit &&
         (((s.st_mode & S_IROTH) && !(g.limit->mode & S_IROTH)) ||
-         ((s.st_mode & S_IRGRP) && !((g.limit->mode & S_IRGRP) && s.st_gid == g.limit->gid))))
+         ((s.st_mode & S_IRGRP) && !(g.limit->mode & S_IROTH) &&
+          !((g.limit->mode & S_IRGRP) && s.st_gid == g.limit->gid))))
         breach(4, QStringLiteral("%1 was made with mode %2 over one of %3")
                       .arg(path)
                       .arg(s.st_mode & 07777, 0, 8)
@@ -428,8 +429,9 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
                       ::stat(name(m_home), &folder) == 0 && (folder.st_mode & 0300) == 0300 &&
                       (absent || (S_ISREG(s.st_mode) && (s.st_mode & S_IRUSR) && s.st_uid == ::geteuid() &&
                                   orbisk::keptCopyName(m_file).error.isEmpty()));
-    g.limit = ::stat(file, &s) == 0 && S_ISREG(s.st_mode) ? std::optional<Limit>({s.st_mode, s.st_gid})
-                                                          : std::nullopt;
+    g.limit = ::stat(name(m_root + u'/' + goal), &s) == 0 && S_ISREG(s.st_mode)
+                  ? std::optional<Limit>({s.st_mode, s.st_gid})
+                  : std::nullopt;
     g.count = 0, g.at = step.how ? step.call : -1, g.how = step.how, g.fired = g.renamed = false,
     g.unsynced.clear(), g.born.clear();
     pid_t other = -1;
@@ -445,7 +447,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
                         }));
         pre = snapshot(), act(step.action, step), post = snapshot();
         struct stat now {}; // a mode the world gives the file is the one the program replaces
-        if (::stat(file, &now) == 0 && S_ISREG(now.st_mode))
+        if (::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode))
             g.limit = Limit{now.st_mode, now.st_gid};
     };
     if (step.how == 3) {
