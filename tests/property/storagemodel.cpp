@@ -179,10 +179,10 @@ const char *const actions[] = {
     "the file becomes a FIFO",
     "the file becomes a loop of links",
     "a minute passes",
-    "another user puts their own file in its place and links the kept copy's name to "
-    "a precious file",
+    "another user puts in a file of theirs, and a link to a precious file as its copy",
     "another user links the file's name to a precious file",
-    "another user reads what they can"};
+    "another user reads what they can",
+};
 const mode_t modes[] = {0, 0444, 0600, 0200, 0500, 0700};
 
 QByteArray name(const QString &path)
