@@ -288,8 +288,9 @@ private:
     std::optional<orbisk::SettingsStore> m_stores[2];
     std::optional<QStringList> m_meant = initialSettings();           // what the file holds, where known
     std::map<QString, std::pair<ino_t, std::optional<Limit>>> m_made; // by the program; who could read
-    std::optional<QString> m_spied; // a file another user read that they should not have
-    std::set<QString> m_leftovers;  // what saves that were killed or met an outside action made
+    std::optional<QString> m_spied;  // a file another user read that they should not have
+    std::set<QString> m_leftovers;   // what interrupted saves left that they were free to lose
+    std::set<QByteArray> m_released; // contents a copy read whole, which its saves may replace
     int m_serial = 0;
 };
 
@@ -471,7 +472,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     for (const auto &[path, entry] : post) {
         if (!pre.count(path) || !(pre.at(path) == entry))
             before[path] = entry, m_made.erase(path);
-        if (g.odd == 2 && (step.action == 1 || step.action == 2))
+        if (g.odd == 2 && step.action >= 1 && step.action <= 4)
             destroyed.insert(entry.data);
         present.insert(entry.data);
     }
@@ -500,9 +501,13 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
         buffer.setData(bytes);
         buffer.open(QIODevice::ReadOnly);
         const orbisk::SettingsRead read = orbisk::readSettings(buffer);
-        return destroyed.count(bytes) || ownBytes.startsWith(bytes) ||
-               (read.whole() && std::count(std::begin(known), std::end(known), read.values));
+        const bool readWhole = read.whole() && std::count(std::begin(known), std::end(known), read.values);
+        if (readWhole && killed < 0 && !error) // replaced by a copy that read it whole: free to go, later too
+            m_released.insert(bytes);
+        return readWhole || destroyed.count(bytes) || ownBytes.startsWith(bytes) || m_released.count(bytes);
     };
+    if (const auto replaced = before.find(goal); replaced != before.end() && S_ISREG(replaced->second.mode))
+        exempt(replaced->second.data);
     for (const auto &[path, entry] : before) {
         if (S_ISREG(entry.mode) && entry.uid == ::geteuid() && !present.count(entry.data) &&
             !m_leftovers.count(path) && !exempt(entry.data))
@@ -528,7 +533,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
         if (!(S_ISREG(entry.mode) || S_ISDIR(entry.mode)) || entry.uid != ::geteuid())
             fail(3, path + " was made, not a file of the program's user");
         m_made[path] = {entry.ino, g.born.count(entry.ino) ? g.born[entry.ino] : g.limit};
-        if (killed >= 0 || g.fired)
+        if ((killed >= 0 || g.fired) && exempt(entry.data)) // what this step may lose, later too
             m_leftovers.insert(path);
     }
     if (killed >= 0 || g.fired)
