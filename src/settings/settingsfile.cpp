@@ -47,19 +47,6 @@ QString noLinks(int error)
 {
     return because(FileText::tr("its links cannot be followed (%1)"), error);
 }
-// The folder of file, or why it cannot be opened.
-std::optional<Folder> openFolder(const QString &file, QString &error)
-{
-    int failed = 0;
-    std::optional<Folder> folder = Folder::open(file, failed);
-    if (!folder)
-        error = failed == ENOENT || failed == ENOTDIR
-                    ? FileText::tr("its folder %1 does not exist")
-                          .arg(QDir::toNativeSeparators(QFileInfo(file).path()))
-                    : noNewFile(failed);
-    return folder;
-}
-
 // swapIn's word for a file that changed under it: look again.
 const QString again = QStringLiteral("again");
 
@@ -68,27 +55,58 @@ QByteArray nameOf(const QString &path)
     return QFile::encodeName(path);
 }
 
-struct Resolved {
-    QString path;  // the file at the end of the links; empty when they cannot be followed
-    QString error; // why not
-};
-
-// The file path stands for, following its symbolic links as the system does (at most 40), so
-// that a save replaces that file and keeps every link.
-Resolved resolveLinks(const QString &path)
+// The folder of the file path stands for, opened by walking the path a name at a time, each
+// looked at through a descriptor of its own, and following symbolic links as the system does (at
+// most 40, linked folders too), so that a save replaces the file at the end of the chain and
+// keeps every link. Run as root, a link or folder on the way that another user owns is refused.
+// The check and the use are the same descriptors: nothing swapped in meanwhile is followed.
+std::optional<Folder> openFolder(const QString &path, QString &error)
 {
-    QString at = path;
-    for (int hops = 0;; ++hops) {
+    QStringList pending = path.split(u'/');
+    QString at = path.startsWith(u'/') ? QString() : QStringLiteral(".");
+    Fd folder(::open(path.startsWith(u'/') ? "/" : ".", O_PATH | O_DIRECTORY | O_CLOEXEC));
+    for (int hops = 0; !pending.isEmpty();) {
+        const QString name = pending.takeFirst();
+        if (name.isEmpty() || name == u'.')
+            continue;
+        Fd next(::openat(folder.fd, nameOf(name).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat status {};
-        if (::lstat(nameOf(at).constData(), &status) != 0 || !S_ISLNK(status.st_mode))
-            return {at, {}};
-        std::error_code error;
-        const std::filesystem::path target = std::filesystem::read_symlink(nameOf(at).constData(), error);
-        if (hops == 40 || error)
-            return {{}, noLinks(hops == 40 ? ELOOP : error.value())};
-        const QString link = QFile::decodeName(QByteArray::fromStdString(target.native()));
-        at = QDir::isAbsolutePath(link) ? link : QFileInfo(at).path() + u'/' + link;
+        if (next.fd < 0 && !(pending.isEmpty() && errno == ENOENT)) {
+            const QString missing = at + u'/' + name + u'/' + pending.mid(0, pending.size() - 1).join(u'/');
+            error = errno == ENOENT || errno == ENOTDIR
+                        ? FileText::tr("its folder %1 does not exist")
+                              .arg(QDir::toNativeSeparators(QDir::cleanPath(missing)))
+                        : noNewFile(errno);
+            return std::nullopt;
+        }
+        if (next.fd >= 0 && (::fstat(next.fd, &status) != 0 || (::geteuid() == 0 && status.st_uid != 0))) {
+            error = anotherUsers();
+            return std::nullopt;
+        }
+        if (next.fd >= 0 && S_ISLNK(status.st_mode)) {
+            QByteArray link(4096, Qt::Uninitialized);
+            const ssize_t size = ::readlinkat(next.fd, "", link.data(), size_t(link.size()));
+            if (++hops > 40 || size <= 0) {
+                error = noLinks(hops > 40 ? ELOOP : errno);
+                return std::nullopt;
+            }
+            const QString text = QFile::decodeName(link.left(size));
+            pending = text.split(u'/') + pending;
+            if (text.startsWith(u'/'))
+                at.clear(), folder = Fd(::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC));
+        } else if (pending.isEmpty()) { // the file itself, or where it will be
+            Folder opened{Fd(::openat(folder.fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
+                          at.isEmpty() ? "/" : at, nameOf(name)};
+            if (opened.fd.fd < 0)
+                error = noNewFile(errno);
+            return opened.fd.fd < 0 ? std::nullopt : std::optional<Folder>(std::move(opened));
+        } else {
+            at = name == QLatin1String("..") ? QFileInfo(at).path() : at + u'/' + name;
+            folder = std::move(next);
+        }
     }
+    error = FileText::tr("it is a folder");
+    return std::nullopt;
 }
 
 // Whether the content reads whole with the known values: replacing it loses nothing the caller
@@ -205,18 +223,11 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
     const EncodedSettings encoded = encodeSettings(values);
     if (!encoded.problem.isEmpty())
         return encoded.problem;
-    const Resolved target = resolveLinks(path);
-    // Links through linked folders count towards the system's limit too: what it cannot follow
-    // would be saved to where the next start cannot read it.
-    struct stat status {};
-    if (target.path.isEmpty() || (::stat(nameOf(path).constData(), &status) != 0 && errno == ELOOP))
-        return target.path.isEmpty() ? target.error : noLinks(ELOOP);
-    if (!rootMayUse(path) || !rootMayUse(target.path))
-        return anotherUsers();
     QString error;
-    const std::optional<Folder> folder = openFolder(target.path, error);
+    const std::optional<Folder> folder = openFolder(path, error);
     if (!folder)
         return error;
+    struct stat status {};
     if (::geteuid() == 0 && (::fstat(folder->fd.fd, &status) != 0 || status.st_uid != 0))
         return anotherUsers();
     // Copies of the program take turns: each holds the folder's lock from its first look to the
@@ -236,6 +247,8 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
     for (int attempt = 0; attempt < 3 && swapped == again; ++attempt) {
         struct stat looked {};
         const bool present = folder->look(folder->name, looked);
+        if (!present && errno != ENOENT)
+            return qt_error_string(errno);
         QByteArray temporary;
         Fd made;
         if (const int failed =
@@ -289,9 +302,8 @@ std::optional<QString> saveSettings(const SettingsLocation &location, const QStr
 
 CopyName keptCopyName(const QString &path)
 {
-    const QString file = resolveLinks(path).path;
     QString error;
-    const std::optional<Folder> folder = file.isEmpty() ? std::nullopt : openFolder(file, error);
+    const std::optional<Folder> folder = openFolder(path, error);
     struct stat status {};
     if (!folder || !folder->look(folder->name, status) || !S_ISREG(status.st_mode))
         return {};

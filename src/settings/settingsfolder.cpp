@@ -25,15 +25,6 @@ Fd::~Fd()
         ::close(fd);
 }
 
-std::optional<Folder> Folder::open(const QString &file, int &error)
-{
-    const QFileInfo info(file);
-    Folder folder{Fd(::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)),
-                  info.path(), QFile::encodeName(info.fileName())};
-    error = folder.fd.fd >= 0 ? 0 : errno;
-    return folder.fd.fd >= 0 ? std::optional<Folder>(std::move(folder)) : std::nullopt;
-}
-
 bool Folder::look(const QByteArray &entry, struct stat &status) const
 {
     return ::fstatat(fd.fd, entry.constData(), &status, AT_SYMLINK_NOFOLLOW) == 0;

@@ -25,7 +25,11 @@ struct Fd {
     }
     Fd(const Fd &) = delete;
     Fd &operator=(const Fd &) = delete;
-    Fd &operator=(Fd &&) = delete;
+    Fd &operator=(Fd &&other) noexcept
+    {
+        std::swap(fd, other.fd);
+        return *this;
+    }
     ~Fd();
 };
 
@@ -42,8 +46,6 @@ struct Folder {
     QString path;
     QByteArray name; // the settings file's own name in it
 
-    // The folder of file, opened; nothing, and the errno in error, where it cannot be.
-    static std::optional<Folder> open(const QString &file, int &error);
     // The entry's status, its links not followed.
     bool look(const QByteArray &entry, struct stat &status) const;
     // The entry opened for reading without blocking, if it is a regular file; -1 otherwise.

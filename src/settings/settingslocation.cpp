@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -84,7 +85,9 @@ bool rootMayUse(const QString &path)
         return true;
     const auto rootsAlone = [](QString at) {
         for (struct stat status{};; at = QFileInfo(at).path()) {
-            if (::lstat(QFile::encodeName(at).constData(), &status) == 0 && status.st_uid != 0)
+            // What cannot be looked at may be anyone's: only a part not there yet is root's.
+            if (::lstat(QFile::encodeName(at).constData(), &status) != 0 ? errno != ENOENT && errno != ENOTDIR
+                                                                         : status.st_uid != 0)
                 return false;
             if (at == QFileInfo(at).path())
                 return true;

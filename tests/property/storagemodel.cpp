@@ -129,6 +129,10 @@ PASS(int, unlink, (const char *path), (path), EIO, 0, )
 PASS(int, unlinkat, (int dir, const char *path, int flags), (dir, path, flags), EIO, 0, )
 PASS(int, chmod, (const char *path, mode_t mode), (path, mode), EIO, g.odd ? ENOSYS : 0, )
 PASS(int, fchmod, (int fd, mode_t mode), (fd, mode), EIO, g.odd ? ENOSYS : 0, )
+PASS(int, stat, (const char *path, struct stat *status), (path, status), EIO, 0, )
+PASS(int, lstat, (const char *path, struct stat *status), (path, status), EIO, 0, )
+PASS(int, fstatat, (int dir, const char *path, struct stat *status, int flags), (dir, path, status, flags),
+     EIO, 0, )
 #pragma GCC diagnostic ignored "-Wshadow" // the call hides struct flock's name
 PASS(int, flock, (int fd, int operation), (fd, operation), EIO, 0, )
 
@@ -410,7 +414,10 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     std::optional<orbisk::SettingsStore> &store = m_stores[step.copy];
     Tree before = snapshot(), pre, post;
     bool own = true;
-    const QString goal = target(own);
+    QString goal = target(own);
+    std::set<QString> replaceable; // the files at the end of the links, of the program's user all the way
+    if (own)
+        replaceable.insert(goal);
     struct stat s {
     }, folder{};
     const bool absent = ::lstat(file, &s) != 0 && errno == ENOENT;
@@ -440,13 +447,19 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     std::optional<QString> error;
     const QByteArray otherRead = g.limit ? bytesOf(m_file, s) : QByteArray();
     g.act = [&] {
-        if (step.action == 0) // not waited for here: it may wait for this save's lock
-            return void(other = forked([&] {
-                            ::close_range(3, ~0U, 0);
-                            orbisk::SettingsStore copy(location());
-                            return (copy.save(step.theirs) ? 1 : 0) | (copy.warning().isEmpty() ? 2 : 0);
-                        }));
-        pre = snapshot(), act(step.action, step), post = snapshot();
+        if (step.action == 0) { // waited for a moment only: it may wait for this save's lock
+            other = forked([&] {
+                ::close_range(3, ~0U, 0);
+                orbisk::SettingsStore copy(location());
+                return (copy.save(step.theirs) ? 1 : 0) | (copy.warning().isEmpty() ? 2 : 0);
+            });
+            for (int wait = 0; wait < 100 && ::waitpid(other, &otherDone, WNOHANG) == 0; ++wait)
+                ::usleep(1000);
+            return;
+        }
+        pre = snapshot(), act(step.action, step), post = snapshot(), goal = target(own);
+        if (own)
+            replaceable.insert(goal);
         struct stat now {}; // a mode the world gives the file is the one the program replaces
         if (::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode))
             g.limit = Limit{now.st_mode, now.st_gid};
@@ -460,7 +473,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     } else {
         g.saving = true, error = store->save(step.values), g.saving = false;
     }
-    otherDone = other > 0 ? waitFor(other) : -1;
+    otherDone = other <= 0 ? -1 : otherDone != -1 ? WEXITSTATUS(otherDone) : waitFor(other);
     if (!error && killed < 0 && g.renamed)
         breach(5, "the folder was not synced after the last rename");
     const Tree after = snapshot();
@@ -518,7 +531,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     for (const auto &[path, entry] : before) {
         const auto now = after.find(path);
         const auto made = m_made.find(path);
-        if (path == goal && own)
+        if (replaceable.count(path))
             continue;
         if (made != m_made.end() && made->second.first == entry.ino) {
             if (now != after.end() && now->second.data != entry.data)
@@ -617,7 +630,7 @@ Sequence drawSequence(Choices &choices, int length)
         step.kind = kind < 3 ? Step::Start : kind < 9 ? Step::Save : Step::World;
         step.copy = int(choices.below(2));
         step.how = int(choices.below(4));
-        step.call = 1 + int(choices.below(30));
+        step.call = 1 + int(choices.below(120));
         step.action =
             int(choices.below(std::size(actions) - (step.kind == Step::World))) + (step.kind == Step::World);
         if (step.action >= 15 && step.action <= 16 && choices.below(3) != 0) // lasting harm less often
