@@ -291,7 +291,7 @@ private:
     QString m_file = m_home + "/orbisk.set", m_precious = m_elsewhere + "/precious";
     std::optional<orbisk::SettingsStore> m_stores[2];
     std::optional<QStringList> m_meant = initialSettings();           // what the file holds, where known
-    std::map<QString, std::pair<ino_t, std::optional<Limit>>> m_made; // by the program; who could read
+    std::map<QString, std::pair<Entry, std::optional<Limit>>> m_made; // by the program; who could read
     std::optional<QString> m_spied;  // a file another user read that they should not have
     std::set<QString> m_leftovers;   // what interrupted saves left that they were free to lose
     std::set<QByteArray> m_released; // contents a copy read whole, which its saves may replace
@@ -385,10 +385,9 @@ void Model::act(int v, const Step &step)
         for (const auto &[path, entry] : tree) {
             char could = 0;
             const auto made = m_made.find(path);
-            const Limit *limit =
-                made != m_made.end() && made->second.first == entry.ino && made->second.second
-                    ? &*made->second.second
-                    : nullptr;
+            const Limit *limit = made != m_made.end() && made->second.first == entry && made->second.second
+                                     ? &*made->second.second
+                                     : nullptr;
             if (::read(pipe[0], &could, 1) == 1 && could && S_ISREG(entry.mode) && entry.uid == ::geteuid() &&
                 limit && !(limit->mode & S_IROTH) && !((limit->mode & S_IRGRP) && limit->gid == otherUser))
                 m_spied = "another user read " + path + ", made over a file they could not";
@@ -533,7 +532,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
         const auto made = m_made.find(path);
         if (replaceable.count(path))
             continue;
-        if (made != m_made.end() && made->second.first == entry.ino) {
+        if (made != m_made.end() && made->second.first.ino == entry.ino) {
             if (now != after.end() && now->second.data != entry.data)
                 fail(3, path + ", which the program made, changed its bytes");
         } else if (now == after.end() || !(now->second == entry)) {
@@ -545,7 +544,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
             continue;
         if (!(S_ISREG(entry.mode) || S_ISDIR(entry.mode)) || entry.uid != ::geteuid())
             fail(3, path + " was made, not a file of the program's user");
-        m_made[path] = {entry.ino, g.born.count(entry.ino) ? g.born[entry.ino] : g.limit};
+        m_made[path] = {entry, g.born.count(entry.ino) ? g.born[entry.ino] : g.limit};
         if ((killed >= 0 || g.fired) && exempt(entry.data)) // what this step may lose, later too
             m_leftovers.insert(path);
     }
