@@ -456,11 +456,12 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
                 ::usleep(1000);
             return;
         }
+        const QString was = goal;
         pre = snapshot(), act(step.action, step), post = snapshot(), goal = target(own);
         if (own)
             replaceable.insert(goal);
         struct stat now {}; // a mode the world gives the file is the one the program replaces
-        if (::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode))
+        if (own && goal == was && ::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode))
             g.limit = Limit{now.st_mode, now.st_gid};
     };
     if (step.how == 3) {
