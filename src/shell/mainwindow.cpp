@@ -190,9 +190,10 @@ void MainWindow::connectStepButtons()
                        {controls.rateUp, Stepper::Rate, Direction::Up},
                        {controls.spreadDown, Stepper::Spread, Direction::Down},
                        {controls.spreadUp, Stepper::Spread, Direction::Up}};
-        for (const auto &[button, stepper, direction] : buttons) {
-            connect(button, &QPushButton::clicked, this,
-                    [this, stepper, leg, direction] { step(stepper, leg, direction); });
+        // Clang before 16 lets no lambda capture a structured binding: the entry is captured whole.
+        for (const auto &entry : buttons) {
+            connect(entry.button, &QPushButton::clicked, this,
+                    [this, entry, leg] { step(entry.stepper, leg, entry.direction); });
         }
     }
 }
