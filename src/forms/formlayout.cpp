@@ -87,6 +87,7 @@ std::vector<QWidget *> buildForm(QWidget *client, const FormSpec &form)
     std::stable_sort(focusable.begin(), focusable.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     std::vector<QWidget *> chain;
+    chain.reserve(focusable.size());
     for (const auto &entry : focusable)
         chain.push_back(entry.second);
     for (std::size_t i = 1; i < chain.size(); ++i)

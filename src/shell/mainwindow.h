@@ -42,7 +42,6 @@ private:
     void connectStepButtons();
     void step(Stepper stepper, int leg, Direction direction);
     void evaluateIndicator(Measure changed);
-    void nameTheIndicator();
     void showAbout();
     void showSettings();
     SettingsDialog *settingsDialog();
