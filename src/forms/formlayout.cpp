@@ -37,19 +37,6 @@ void place(QWidget *widget, const QString &name, const TwipsRect &rect, int elem
 
 } // namespace
 
-std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, legCount> &kinds)
-{
-    std::vector<ControlSpec> controls;
-    for (std::size_t i = 0; i < legRowTops.size(); ++i) {
-        controls.push_back({.name = family.namePrefix + QString::number(i + 1),
-                            .kind = kinds[i],
-                            .rect = {family.left, legRowTops[i], family.width, family.height},
-                            .text = family.texts[i],
-                            .tabIndex = family.tabIndexes[i]});
-    }
-    return controls;
-}
-
 std::vector<ControlSpec> joined(std::initializer_list<std::vector<ControlSpec>> families)
 {
     std::vector<ControlSpec> controls;
