@@ -1,6 +1,6 @@
 #include "settings/settingslayout.h"
 
-#include "settings/settingsfile.h"
+#include "settings/settingsformat.h"
 
 namespace orbisk {
 

@@ -4,7 +4,8 @@
 
 #include "engine/indicator.h"
 #include "forms/layoutfont.h"
-#include "settings/settingsfile.h"
+#include "settings/settingsformat.h"
+#include "settings/settingslocation.h"
 #include "shell/mainlayout.h"
 #include "shell/widgetboard.h"
 
