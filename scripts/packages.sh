@@ -30,7 +30,8 @@ require_packages() {
 build_packages=(cmake ninja-build g++ qt6-base-dev fonts-dejavu-core)
 
 # What the tests need beyond the build: display servers, platform themes, a screen reader's
-# client on a private bus, the desktop-integration and packaging checks, and a real FAT file
-# system for the settings storage.
-test_packages=(clang libclang-rt-14-dev xvfb xauth x11-utils weston qt6-wayland qt6ct qt6-gtk-platformtheme
-    dbus at-spi2-core python3-pyatspi desktop-file-utils appstream lintian dpkg-dev file fusefat dosfstools)
+# client on a private bus, the desktop-integration and packaging checks, the lint, and a real FAT
+# file system for the settings storage.
+test_packages=(clang libclang-rt-14-dev clang-tidy xvfb xauth x11-utils weston qt6-wayland qt6ct
+    qt6-gtk-platformtheme dbus at-spi2-core python3-pyatspi desktop-file-utils appstream lintian dpkg-dev file
+    fusefat dosfstools)

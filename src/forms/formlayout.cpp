@@ -37,19 +37,6 @@ void place(QWidget *widget, const QString &name, const TwipsRect &rect, int elem
 
 } // namespace
 
-std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, legCount> &kinds)
-{
-    std::vector<ControlSpec> controls;
-    for (std::size_t i = 0; i < legRowTops.size(); ++i) {
-        controls.push_back({.name = family.namePrefix + QString::number(i + 1),
-                            .kind = kinds[i],
-                            .rect = {family.left, legRowTops[i], family.width, family.height},
-                            .text = family.texts[i],
-                            .tabIndex = family.tabIndexes[i]});
-    }
-    return controls;
-}
-
 std::vector<ControlSpec> joined(std::initializer_list<std::vector<ControlSpec>> families)
 {
     std::vector<ControlSpec> controls;
@@ -87,6 +74,7 @@ std::vector<QWidget *> buildForm(QWidget *client, const FormSpec &form)
     std::stable_sort(focusable.begin(), focusable.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
     std::vector<QWidget *> chain;
+    chain.reserve(focusable.size());
     for (const auto &entry : focusable)
         chain.push_back(entry.second);
     for (std::size_t i = 1; i < chain.size(); ++i)

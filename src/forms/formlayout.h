@@ -6,8 +6,6 @@
 // controls it works with.
 #pragma once
 
-#include "engine/quoteboard.h"
-
 #include <QRect>
 #include <QString>
 
@@ -80,21 +78,37 @@ struct FormSpec {
     std::vector<ControlSpec> controls = {}; // placed on the client area
 };
 
-// Leg rows: leg 1 at the first top, leg 2 at the second, leg 3 at the third (within a frame).
-constexpr std::array<int, legCount> legRowTops = {240, 600, 960};
+// Rows within a frame: the first at 240 twips from its top, each next one 360 further down.
+constexpr int rowTop(std::size_t row)
+{
+    return 240 + 360 * static_cast<int>(row);
+}
 
-// One family of controls, one per leg row, that differ only in name, row and values.
-struct LegFamily {
-    QString namePrefix; // the leg number is appended
+// One family of controls, one per row, that differ only in name, row and values.
+template <std::size_t Rows> struct RowFamily {
+    QString namePrefix; // the row's number, from 1, is appended
     int left;
     int width;
     int height;
-    std::array<QString, legCount> texts; // legs 1, 2, 3
-    std::array<int, legCount> tabIndexes;
+    std::array<QString, Rows> texts; // in row order
+    std::array<int, Rows> tabIndexes;
 };
 
-// The controls of a family, with their kinds and handles (legs 1, 2, 3).
-std::vector<ControlSpec> legFamily(const LegFamily &family, const std::array<ControlKind, legCount> &kinds);
+// The controls of a family in row order, with their kinds and handles.
+template <std::size_t Rows>
+std::vector<ControlSpec> rowFamily(const RowFamily<Rows> &family, const std::array<ControlKind, Rows> &kinds)
+{
+    std::vector<ControlSpec> controls;
+    controls.reserve(Rows);
+    for (std::size_t row = 0; row < Rows; ++row) {
+        controls.push_back({.name = family.namePrefix + QString::number(row + 1),
+                            .kind = kinds[row],
+                            .rect = {family.left, rowTop(row), family.width, family.height},
+                            .text = family.texts[row],
+                            .tabIndex = family.tabIndexes[row]});
+    }
+    return controls;
+}
 
 // The controls of several families, one after the other.
 std::vector<ControlSpec> joined(std::initializer_list<std::vector<ControlSpec>> families);
@@ -112,13 +126,13 @@ inline ControlKind kindFor(QPushButton **handle)
     return Button{handle};
 }
 
-// The kinds and handles of one member of every leg's controls, legs 1, 2, 3.
-template <typename Legs, typename Leg, typename Widget>
-std::array<ControlKind, legCount> perLeg(Legs &legs, Widget *Leg::*member)
+// The kinds and handles of one member of every row's controls, in row order.
+template <typename Row, std::size_t Rows, typename Widget>
+std::array<ControlKind, Rows> perRow(std::array<Row, Rows> &rows, Widget *Row::*member)
 {
-    std::array<ControlKind, legCount> kinds;
-    for (std::size_t leg = 0; leg < kinds.size(); ++leg)
-        kinds[leg] = kindFor(&(legs[leg].*member));
+    std::array<ControlKind, Rows> kinds;
+    for (std::size_t row = 0; row < Rows; ++row)
+        kinds[row] = kindFor(&(rows[row].*member));
     return kinds;
 }
 

@@ -36,7 +36,7 @@ constexpr qsizetype maxValueLength = 32767;
 constexpr qsizetype maxValueBytes = 4 * maxValueLength;
 // Blanks, text after a closing quote and the rest of an unreadable value are skipped, not kept;
 // the whole read still ends after this many bytes.
-constexpr qint64 maxReadBytes = 2 * settingsValueCount * (maxValueBytes + 2);
+constexpr qint64 maxReadBytes = qint64{2} * settingsValueCount * (maxValueBytes + 2);
 
 bool isLineEnd(int c)
 {

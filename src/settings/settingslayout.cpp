@@ -1,6 +1,6 @@
 #include "settings/settingslayout.h"
 
-#include "settings/settingsfile.h"
+#include "settings/settingsformat.h"
 
 namespace orbisk {
 
@@ -17,14 +17,14 @@ FormSpec settingsDialogForm(SettingsControls &c)
              {.name = "Label1", .kind = Label{}, .rect = {120, 960, 735, 255}, .text = "      3", .tabIndex = 2, .element = 4},
          }},
         {.name = "Frame2", .caption = "Name", .rect = {1320, 240, 1215, 1335}, .tabIndex = 8,
-         .controls = legFamily({"txtInstr", 120, 975, 285, initial.names, {11, 10, 9}},
-                               perLeg(c.legs, &SettingsControls::Leg::name))},
+         .controls = rowFamily({"txtInstr", 120, 975, 285, initial.names, {11, 10, 9}},
+                               perRow(c.legs, &SettingsControls::Leg::name))},
         {.name = "Frame1", .caption = "Bid", .rect = {2760, 240, 1215, 1335}, .tabIndex = 4,
-         .controls = legFamily({"txtBid", 120, 975, 285, initial.bids, {7, 6, 5}},
-                               perLeg(c.legs, &SettingsControls::Leg::bid))},
+         .controls = rowFamily({"txtBid", 120, 975, 285, initial.bids, {7, 6, 5}},
+                               perRow(c.legs, &SettingsControls::Leg::bid))},
         {.name = "Frame3", .caption = "Ask", .rect = {4200, 240, 1215, 1335}, .tabIndex = 12,
-         .controls = legFamily({"txtAsk", 120, 975, 285, initial.asks, {13, 14, 15}},
-                               perLeg(c.legs, &SettingsControls::Leg::ask))},
+         .controls = rowFamily({"txtAsk", 120, 975, 285, initial.asks, {13, 14, 15}},
+                               perRow(c.legs, &SettingsControls::Leg::ask))},
     }};
     // clang-format on
 }

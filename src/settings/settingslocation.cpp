@@ -37,7 +37,7 @@ bool canWrite(const QString &folder)
 // user's reach. Empty when neither is known.
 QString homeFolder()
 {
-    const QString home = qEnvironmentVariable("HOME");
+    QString home = qEnvironmentVariable("HOME");
     if (!runAsRoot() && QDir::isAbsolutePath(home))
         return home;
     const passwd *user = ::getpwuid(::geteuid());

@@ -10,6 +10,8 @@ namespace {
 template <typename... Ts> struct Overloaded : Ts... {
     using Ts::operator()...;
 };
+// Clang deduces an aggregate's template arguments only from version 17 on.
+template <typename... Ts> Overloaded(Ts...) -> Overloaded<Ts...>;
 
 constexpr PipCount lowestPips = std::numeric_limits<PipCount>::min();
 constexpr PipCount highestPips = std::numeric_limits<PipCount>::max();

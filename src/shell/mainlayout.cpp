@@ -23,21 +23,21 @@ FormSpec mainWindowForm(MainControls &c)
     return {
         .frames = {
             {.name = "fLabels", .caption = "Instruments", .rect = {0, 120, 975, 1335}, .tabIndex = 15, .element = 1,
-             .controls = legFamily({"lblInstr", 120, 855, 255, {"gbp/usd", "eur/gbp", "eur/usd"}, {18, 16, 17}}, perLeg(c.legs, &Leg::name))},
+             .controls = rowFamily({"lblInstr", 120, 855, 255, {"gbp/usd", "eur/gbp", "eur/usd"}, {18, 16, 17}}, perRow(c.legs, &Leg::name))},
             {.name = "Frame1", .caption = "Bid", .rect = {1080, 120, 1215, 1335}, .tabIndex = 0,
-             .controls = legFamily({"txtBid", 120, 975, 285, defaultQuotes(&LegDefaults::bid), {1, 2, 3}}, perLeg(c.legs, &Leg::bid))},
+             .controls = rowFamily({"txtBid", 120, 975, 285, defaultQuotes(&LegDefaults::bid), {1, 2, 3}}, perRow(c.legs, &Leg::bid))},
             {.name = "Frame2", .caption = "Ask", .rect = {2400, 120, 1215, 1335}, .tabIndex = 4,
-             .controls = legFamily({"txtAsk", 120, 975, 285, defaultQuotes(&LegDefaults::ask), {7, 6, 5}}, perLeg(c.legs, &Leg::ask))},
+             .controls = rowFamily({"txtAsk", 120, 975, 285, defaultQuotes(&LegDefaults::ask), {7, 6, 5}}, perRow(c.legs, &Leg::ask))},
             {.name = "Frame8", .caption = "Rates", .rect = {3720, 120, 855, 1335}, .tabIndex = 19,
              .controls = joined({
-                 legFamily({"btnRateDown", 120, 255, 255, {"<", "<", "<"}, {20, 21, 22}}, perLeg(c.legs, &Leg::rateDown)),
-                 legFamily({"btnRateUp", 480, 255, 255, {">", ">", ">"}, {23, 24, 25}}, perLeg(c.legs, &Leg::rateUp)),
+                 rowFamily({"btnRateDown", 120, 255, 255, {"<", "<", "<"}, {20, 21, 22}}, perRow(c.legs, &Leg::rateDown)),
+                 rowFamily({"btnRateUp", 480, 255, 255, {">", ">", ">"}, {23, 24, 25}}, perRow(c.legs, &Leg::rateUp)),
              })},
             {.name = "Frame10", .caption = "Spreads", .rect = {4680, 120, 1215, 1335}, .tabIndex = 32,
              .controls = joined({
-                 legFamily({"btnSpreadDown", 120, 255, 255, {"<", "<", "<"}, {38, 37, 36}}, perLeg(c.legs, &Leg::spreadDown)),
-                 legFamily({"txtSpread", 480, 255, 285, {spread, spread, spread}, {39, 40, 41}}, perLeg(c.legs, &Leg::spread)),
-                 legFamily({"btnSpreadUp", 840, 255, 255, {">", ">", ">"}, {35, 34, 33}}, perLeg(c.legs, &Leg::spreadUp)),
+                 rowFamily({"btnSpreadDown", 120, 255, 255, {"<", "<", "<"}, {38, 37, 36}}, perRow(c.legs, &Leg::spreadDown)),
+                 rowFamily({"txtSpread", 480, 255, 285, {spread, spread, spread}, {39, 40, 41}}, perRow(c.legs, &Leg::spread)),
+                 rowFamily({"btnSpreadUp", 840, 255, 255, {">", ">", ">"}, {35, 34, 33}}, perRow(c.legs, &Leg::spreadUp)),
              })},
             // The lower band. Its frames are too short for rows 2 and 3: those controls are
             // present but clipped away and inert.

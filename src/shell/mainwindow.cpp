@@ -63,6 +63,12 @@ std::pair<QString, QString> shownFor(Indication indication)
     return {QStringLiteral("Wait"), QStringLiteral(" ")};
 }
 
+void nameTheIndicator(QPushButton *action)
+{
+    // Screen readers speak the name, not the caption; the tooltip is the description.
+    action->setAccessibleName(MainWindow::tr("Action: %1").arg(action->text()));
+}
+
 } // namespace
 
 MainWindow::MainWindow(NumberFormat format, const SettingsLocation &settings, QWidget *parent)
@@ -80,7 +86,7 @@ MainWindow::MainWindow(NumberFormat format, const SettingsLocation &settings, QW
             [this] { evaluateIndicator(Measure::BuySide); });
     connect(m_controls.sellSide, &QLineEdit::textChanged, this,
             [this] { evaluateIndicator(Measure::SellSide); });
-    nameTheIndicator();
+    nameTheIndicator(m_controls.action);
 
     load(settingsDialog()->record());
     m_startupProblem = settingsDialog()->loadProblem();
@@ -93,7 +99,7 @@ std::vector<QWidget *> MainWindow::buildClientArea()
     auto *client = new QWidget(this);
     client->setFixedSize(pixels(mainClientWidth), pixels(mainClientHeight));
     setCentralWidget(client);
-    const std::vector<QWidget *> focusChain = buildForm(client, mainWindowForm(m_controls));
+    std::vector<QWidget *> focusChain = buildForm(client, mainWindowForm(m_controls));
 
     // The buy-side measure's white background must keep a dark text under any theme.
     QPalette white = m_controls.buySide->palette();
@@ -190,9 +196,10 @@ void MainWindow::connectStepButtons()
                        {controls.rateUp, Stepper::Rate, Direction::Up},
                        {controls.spreadDown, Stepper::Spread, Direction::Down},
                        {controls.spreadUp, Stepper::Spread, Direction::Up}};
-        for (const auto &[button, stepper, direction] : buttons) {
-            connect(button, &QPushButton::clicked, this,
-                    [this, stepper, leg, direction] { step(stepper, leg, direction); });
+        // Clang before 16 lets no lambda capture a structured binding: the entry is captured whole.
+        for (const auto &entry : buttons) {
+            connect(entry.button, &QPushButton::clicked, this,
+                    [this, entry, leg] { step(entry.stepper, leg, entry.direction); });
         }
     }
 }
@@ -214,13 +221,7 @@ void MainWindow::evaluateIndicator(Measure changed)
     const auto [caption, trade] = shownFor(indication);
     action->setText(caption);
     action->setToolTip(trade);
-    nameTheIndicator();
-}
-
-void MainWindow::nameTheIndicator()
-{
-    // Screen readers speak the name, not the caption; the tooltip is the description.
-    m_controls.action->setAccessibleName(tr("Action: %1").arg(m_controls.action->text()));
+    nameTheIndicator(action);
 }
 
 void MainWindow::showAbout()

@@ -4,7 +4,8 @@
 
 #include "engine/indicator.h"
 #include "forms/layoutfont.h"
-#include "settings/settingsfile.h"
+#include "settings/settingsformat.h"
+#include "settings/settingslocation.h"
 #include "shell/mainlayout.h"
 #include "shell/widgetboard.h"
 
@@ -42,7 +43,6 @@ private:
     void connectStepButtons();
     void step(Stepper stepper, int leg, Direction direction);
     void evaluateIndicator(Measure changed);
-    void nameTheIndicator();
     void showAbout();
     void showSettings();
     SettingsDialog *settingsDialog();

@@ -43,7 +43,10 @@ bool saysNoDisplay(const HeldMessage &message)
            message.text.startsWith(u"Failed to create wl_display");
 }
 
-// A message handler has no context of its own: what the guard holds lives here while it is up.
+// The program's one global mutable state, and unavoidable: Qt calls a message handler as a plain
+// function, with no context of its own, so what the guard holds lives here. It is set when the
+// guard is made and emptied when it goes, both on the main thread while the application object
+// is made.
 QtMessageHandler previousHandler = nullptr;
 QList<HeldMessage> held;
 
