@@ -462,7 +462,7 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
             replaceable.insert(goal);
         struct stat now {}; // a mode the world gives the file is the one the program replaces
         if (own && goal == was && ::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode))
-            g.limit = Limit{now.st_mode, now.st_gid};
+            g.limit = Limit{now.st_mode, now.st_gid}, g.born.clear(); // what the save replaces now
     };
     if (step.how == 3) {
         killed = waitFor(forked([&] {
