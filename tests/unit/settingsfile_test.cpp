@@ -3,11 +3,13 @@
 #include "support/settingsfixture.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QDir>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStandardPaths>
 
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
@@ -235,6 +237,26 @@ private slots:
         QVERIFY(QDir().mkpath(m_dir.filePath("folder")));
         QCOMPARE(saveSettings({{}, QDir(m_dir.path()).filePath(file)}, initialSettings(), initialSettings()),
                  why.arg(m_dir.path()));
+    }
+
+    // A save removes a killed save's leftover of its own a minute old, and nothing else named so.
+    void save_removesOnlyItsOwnStaleLeftovers()
+    {
+        put(defaultBytes);
+        const QString leftover = m_dir.filePath(".orbisk.set.saving-");
+        QVERIFY(QFile(leftover + "mine00").open(QIODevice::WriteOnly) &&
+                QFile(leftover + "fresh0").open(QIODevice::WriteOnly));
+        QCOMPARE(::mkfifo(QFile::encodeName(leftover + "fifo00"), 0600), 0);
+        QVERIFY(QDir().mkdir(leftover + "folder") && QFile::link(leftover + "mine00", leftover + "link00"));
+        const timespec old{QDateTime::currentSecsSinceEpoch() - 61, 0}, times[2] = {old, old};
+        for (const char *name : {"mine00", "fifo00", "folder", "link00"})
+            QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(leftover + name), times, AT_SYMLINK_NOFOLLOW),
+                     0);
+        QVERIFY(!writeSettings(path(), initialSettings(), initialSettings()));
+        QCOMPARE(QDir(m_dir.path())
+                     .entryList({".orbisk.set.saving-*"}, QDir::AllEntries | QDir::System | QDir::Hidden),
+                 (QStringList{".orbisk.set.saving-fifo00", ".orbisk.set.saving-folder",
+                              ".orbisk.set.saving-fresh0", ".orbisk.set.saving-link00"}));
     }
 
     void location_followsHowTheProgramIsInstalled_data()
