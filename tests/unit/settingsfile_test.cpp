@@ -263,18 +263,21 @@ private slots:
     {
         QTest::addColumn<bool>("installed");
         QTest::addColumn<bool>("folderWritable");
+        QTest::addColumn<QString>("home");
         QTest::addColumn<QStringList>("readPaths");
         QTest::addColumn<QString>("writePath");
         // clang-format off
-        QTest::newRow("portable copy: next to the program") << false << true << QStringList{"bin/orbisk.set"} << "bin/orbisk.set";
-        QTest::newRow("portable copy in a read-only folder: the user's file") << false << false << QStringList{"home/orbisk/orbisk.set", "bin/orbisk.set"} << "home/orbisk/orbisk.set";
-        QTest::newRow("installed, even with a writable folder: the user's file") << true << true << QStringList{"home/orbisk/orbisk.set", "etc/orbisk/orbisk.set", "xdg/orbisk/orbisk.set", "bin/orbisk.set"} << "home/orbisk/orbisk.set";
+        QTest::newRow("portable copy: next to the program") << false << true << "home" << QStringList{"bin/orbisk.set"} << "bin/orbisk.set";
+        QTest::newRow("portable copy in a read-only folder: the user's file") << false << false << "home" << QStringList{"home/orbisk/orbisk.set", "bin/orbisk.set"} << "home/orbisk/orbisk.set";
+        QTest::newRow("installed, even with a writable folder: the user's file") << true << true << "home" << QStringList{"home/orbisk/orbisk.set", "etc/orbisk/orbisk.set", "xdg/orbisk/orbisk.set", "bin/orbisk.set"} << "home/orbisk/orbisk.set";
+        QTest::newRow("no home, even installed: next to the program") << true << false << "" << QStringList{"bin/orbisk.set"} << "bin/orbisk.set";
         // clang-format on
     }
     void location_followsHowTheProgramIsInstalled()
     {
         QFETCH(bool, installed);
         QFETCH(bool, folderWritable);
+        QFETCH(QString, home);
         QFETCH(QStringList, readPaths);
         QFETCH(QString, writePath);
         const QDir dir(m_dir.path());
@@ -282,7 +285,7 @@ private slots:
         setMode(dir.filePath("bin"), folderWritable ? 0755 : 0555);
         const SettingsLocation location = settingsLocation({dir.filePath("bin"),
                                                             installed,
-                                                            dir.filePath("home"),
+                                                            home.isEmpty() ? home : dir.filePath(home),
                                                             {dir.filePath("etc"), dir.filePath("xdg")}});
         setMode(dir.filePath("bin"), 0755);
         QCOMPARE(QStringList(location.readPaths).replaceInStrings(dir.path() + '/', ""), readPaths);
