@@ -429,7 +429,10 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     }
     if (step.kind == Step::Start)
         return broken;
-    const QStringList known[] = {step.values, store->warning().isEmpty() ? store->values() : step.values};
+    // The other copy's dialog, where it was opened before: its values may be stale by now.
+    std::optional<orbisk::SettingsStore> &otherStore = m_stores[1 - step.copy];
+    QStringList known[] = {step.values, store->warning().isEmpty() ? store->values() : step.values,
+                           step.values};
     const QByteArray ownBytes = orbisk::encodeSettings(step.values).bytes,
                      theirBytes = orbisk::encodeSettings(step.theirs).bytes;
     const bool must = orbisk::encodeSettings(step.values).problem.isEmpty() &&
@@ -444,12 +447,15 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     pid_t other = -1;
     int killed = -1, otherDone = -1;
     std::optional<QString> error;
-    const QByteArray otherRead = g.limit ? bytesOf(m_file, s) : QByteArray();
+    QByteArray otherRead;
     g.act = [&] {
         if (step.action == 0) { // waited for a moment only: it may wait for this save's lock
+            struct stat now {};
+            otherRead = ::stat(file, &now) == 0 && S_ISREG(now.st_mode) ? bytesOf(m_file, now) : QByteArray();
+            known[2] = otherStore && otherStore->warning().isEmpty() ? otherStore->values() : step.values;
             other = forked([&] {
                 ::close_range(3, ~0U, 0);
-                orbisk::SettingsStore copy(location());
+                orbisk::SettingsStore copy = otherStore ? *otherStore : orbisk::SettingsStore(location());
                 return (copy.save(step.theirs) ? 1 : 0) | (copy.warning().isEmpty() ? 2 : 0);
             });
             for (int wait = 0; wait < 100 && ::waitpid(other, &otherDone, WNOHANG) == 0; ++wait)
@@ -480,8 +486,10 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
     // What the outside action itself destroyed, or made, is its own: and an editor's write that a
     // file system without rename flags cannot see between the last look and the rename.
     std::set<QByteArray> destroyed, present;
-    if (otherDone >= 2)
+    if (otherDone >= 2 && !otherStore) // it read the file as it then was
         destroyed.insert(otherRead);
+    if (otherDone == 0 || otherDone == 2) // saved: its dialog closed
+        otherStore.reset();
     for (const auto &[path, entry] : post) {
         if (!pre.count(path) || !(pre.at(path) == entry))
             before[path] = entry, m_made.erase(path);
