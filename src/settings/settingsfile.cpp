@@ -158,7 +158,7 @@ QString swapIn(const Folder &folder, const QByteArray &temporary, int made,
     Fd copied;
     int error = content.held || !content.copied
                     ? 0
-                    : writeTemporary(folder, copy, copied, S_IRUSR, &status, content.bytes);
+                    : writeTemporary(folder, copy, copied, true, S_IRUSR, &status, content.bytes);
     error = error != 0 || copy.isEmpty() ? error : placeCopy(folder, copy, content.number, true);
     if (error != 0)
         return noCopy(error);
@@ -252,7 +252,7 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
         QByteArray temporary;
         Fd made;
         if (const int failed =
-                writeTemporary(*folder, temporary, made, present ? S_IRUSR | S_IWUSR : 0666,
+                writeTemporary(*folder, temporary, made, false, present ? S_IRUSR | S_IWUSR : 0666,
                                present && S_ISREG(looked.st_mode) ? &looked : nullptr, encoded.bytes))
             return failed == EACCES || failed == EPERM || failed == EROFS || failed == ENOENT ||
                            failed == EEXIST

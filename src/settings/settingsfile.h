@@ -50,9 +50,9 @@ struct CopyName {
 };
 
 // The name under which the present bytes of the regular file at path (after its links) are
-// kept: a regular file named "<name>.unread" or "<name>.unread-N" that already holds them (the
-// same bytes in a file of its own, or for bytes kept by a second name the file itself), or else
-// the first of those names that is free. Any other entry under such a name is left alone and
+// kept: the first of the names "<name>.unread", "<name>.unread-N" that is free, unless a regular
+// file before it already holds them (the same bytes in a file of its own, or for bytes kept by a
+// second name the file itself). Any other entry under such a name is left alone and
 // counts towards no limit; at most 99 copies are kept. Files larger than a settings file can be
 // are never compared, so that a hostile one costs no time. error says why none can be kept (a
 // folder that takes no new file, too many copies).

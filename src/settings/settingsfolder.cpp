@@ -51,9 +51,9 @@ Content::Content(const Folder &folder, Fd opened, const struct stat &looked, boo
     , bytes(copied ? bytesOf(fd.fd) : QByteArray())
     , held(!keep)
 {
-    // Names 1 to 99, and one more for anything but a regular file at one: that is left alone and
-    // costs no number.
-    for (int n = 1, last = 99; n <= last && !held; ++n) {
+    // Names from 1 up to the first free one, at most 99, and one more for anything but a regular
+    // file at one: that is left alone and costs no number.
+    for (int n = 1, last = 99; n <= last && !held && number == 0; ++n) {
         struct stat at {};
         if (!folder.look(folder.copyName(n), at)) {
             number = number > 0 || errno != ENOENT ? number : n;
@@ -77,12 +77,12 @@ int setMode(int fd, const struct stat &file)
     return ::fchmod(fd, mode) == 0 || errno == ENOSYS || errno == EOPNOTSUPP || errno == EPERM ? 0 : errno;
 }
 
-int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, mode_t mode, const struct stat *modeOf,
-                   const QByteArray &bytes)
+int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, bool keeping, mode_t mode,
+                   const struct stat *modeOf, const QByteArray &bytes)
 {
     static constexpr char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     for (int attempt = 0; made.fd < 0 && attempt < 100; ++attempt) {
-        name = folder.temporaryPrefix();
+        name = folder.temporaryPrefix(keeping);
         for (int i = 0; i < 6; ++i)
             name += letters[QRandomGenerator::global()->bounded(int(sizeof letters) - 1)];
         made.fd = ::openat(folder.fd.fd, name.constData(),

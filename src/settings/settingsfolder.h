@@ -52,9 +52,14 @@ struct Folder {
     [[nodiscard]] Fd openRegular(const QByteArray &entry) const;
     // A kept copy's name: "<name>.unread", then "<name>.unread-2", ...
     [[nodiscard]] QByteArray copyName(int number) const;
-    // A save's temporary: "<folder>/.<name>.saving-XXXXXX". No person names a file so, which
-    // makes the ones a killed save left behind safe to remove.
-    [[nodiscard]] QByteArray temporaryPrefix() const { return '.' + name + ".saving-"; }
+    // A save's new file, first: "<folder>/.<name>.saving-XXXXXX". No person names a file so, which
+    // makes the ones a killed save left behind safe to remove. A copy being kept is first
+    // "<folder>/.<name>.keeping-XXXXXX", which is never removed: it may be all that is left of
+    // bytes that were changed in place since.
+    [[nodiscard]] QByteArray temporaryPrefix(bool keeping = false) const
+    {
+        return '.' + name + (keeping ? ".keeping-" : ".saving-");
+    }
 };
 
 // What is in the file's place now, and how its bytes are kept where they must be.
@@ -75,11 +80,11 @@ struct Content {
 // the new file is in its group. A file system without permission bits has none to set.
 int setMode(int fd, const struct stat &file);
 
-// A new file beside the settings file, born with the mode given (then modeOf's, see setMode),
-// holding the bytes, synced, and left open in made: its name in name. The errno on failure, when
-// nothing is left.
-int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, mode_t mode, const struct stat *modeOf,
-                   const QByteArray &bytes);
+// A new file beside the settings file (a copy being kept, or the new file), born with the mode
+// given (then modeOf's, see setMode), holding the bytes, synced, and left open in made: its name in
+// name. The errno on failure, when nothing is left.
+int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, bool keeping, mode_t mode,
+                   const struct stat *modeOf, const QByteArray &bytes);
 
 // Gives the entry the first free copy's name from number on: a second name where the file system
 // has them; else, where it is moved there, a rename that replaces nothing, or (an old FUSE file

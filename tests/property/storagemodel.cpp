@@ -638,7 +638,7 @@ Sequence drawSequence(Choices &choices, int length)
         step.kind = kind < 3 ? Step::Start : kind < 9 ? Step::Save : Step::World;
         step.copy = int(choices.below(2));
         step.how = int(choices.below(4));
-        step.call = 1 + int(choices.below(120));
+        step.call = 1 + int(choices.below(40));
         step.action =
             int(choices.below(std::size(actions) - (step.kind == Step::World))) + (step.kind == Step::World);
         if (step.action >= 15 && step.action <= 16 && choices.below(3) != 0) // lasting harm less often

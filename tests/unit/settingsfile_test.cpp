@@ -114,6 +114,7 @@ private slots:
         QTest::newRow("two unreadable values") << QByteArray(defaultBytes).replace("EUR/GBP", "\xFF").replace("0.7230", "\"") << defaults << QString("the name of leg 2 is not text; the quotes around the ask of leg 2 are not closed");
         QTest::newRow("a value cut by the read limit") << ("\"a\"" + QByteArray(294'902, 'j') + "\r\n").repeated(8) + "1.23456\r\n" << QStringList(8, "a") + defaults.mid(8) << cut.arg(8);
         QTest::newRow("a first line longer than the read limit") << QByteArray(10'000'000, 'x') + "\r\n" + defaultBytes << defaults << cut.arg(0);
+        QTest::newRow("a first quote longer than the read limit") << "\"" + QByteArray(10'000'000, 'x') << defaults << cut.arg(0);
         QTest::newRow("CRs running into the read limit") << QByteArray(3'000'000, '\r') + "\n" + defaultBytes << with(0, "") << cut.arg(1);
         QTest::newRow("megabytes after a closing quote") << "\"a\"" + QByteArray(5'000'000, 'x') << with(0, "a") << cut.arg(1);
         // Files not written as settings files: their values are read, but not whole.
@@ -182,6 +183,8 @@ private slots:
         QTest::newRow("a free name") << "" << kept << "orbisk.set.unread";
         QTest::newRow("a FIFO at the first name: the next, which no limit counts") << "fifo" << kept << "orbisk.set.unread-2";
         QTest::newRow("no one may read it: kept by a second name") << "chmod" << kept << "orbisk.set.unread";
+        QTest::newRow("other bytes of the same size at the first name: the next") << "same size" << kept << "orbisk.set.unread-2";
+        QTest::newRow("98 copies and a FIFO: the hundredth name") << "crowded" << kept << "orbisk.set.unread-100";
         QTest::newRow("a folder that takes no new file") << "read-only" << "Closing the Settings window will not save over it: its folder does not let a new file be made (Permission denied)." << "";
         // clang-format on
     }
@@ -192,13 +195,20 @@ private slots:
         QFETCH(QString, keptAs);
         const QByteArray unread = QByteArray(defaultBytes).replace("EUR/GBP", "\xFF");
         put(unread);
-        if (world == "fifo")
+        if (world == "fifo" || world == "crowded")
             QCOMPARE(::mkfifo(QFile::encodeName(path() + ".unread"), 0600), 0);
+        const int copies = world == "same size" ? 1 : world == "crowded" ? 99 : 0; // other bytes, each
+        for (int n = world == "crowded" ? 2 : 1; n <= copies; ++n) {
+            QFile copy(path() + ".unread" + (n > 1 ? "-" + QString::number(n) : QString()));
+            QVERIFY(copy.open(QIODevice::WriteOnly) &&
+                    copy.write(QByteArray(unread).replace("\xFF", QByteArray::number(n))));
+        }
         setMode(world == "chmod" ? path() : m_dir.path(), world == "chmod"       ? 0
                                                           : world == "read-only" ? 0500
                                                                                  : 0700);
         SettingsStore store({{path()}, path()});
-        QVERIFY2(store.warning().endsWith(" " + promise.arg(m_dir.filePath(keptAs))),
+        QVERIFY2(store.warning().endsWith(" " +
+                                          (keptAs.isEmpty() ? promise : promise.arg(m_dir.filePath(keptAs)))),
                  qPrintable(store.warning()));
         QCOMPARE(store.save(initialSettings()).has_value(), keptAs.isEmpty());
         setMode(keptAs.isEmpty() ? path() : m_dir.filePath(keptAs), 0600);
@@ -236,7 +246,7 @@ private slots:
         put(defaultBytes);
         QVERIFY(QDir().mkpath(m_dir.filePath("folder")));
         QCOMPARE(saveSettings({{}, QDir(m_dir.path()).filePath(file)}, initialSettings(), initialSettings()),
-                 why.arg(m_dir.path()));
+                 QString(why).replace("%1", m_dir.path()));
     }
 
     // A save removes a killed save's leftover of its own a minute old, and nothing else named so.
@@ -245,18 +255,21 @@ private slots:
         put(defaultBytes);
         const QString leftover = m_dir.filePath(".orbisk.set.saving-");
         QVERIFY(QFile(leftover + "mine00").open(QIODevice::WriteOnly) &&
-                QFile(leftover + "fresh0").open(QIODevice::WriteOnly));
+                QFile(leftover + "fresh0").open(QIODevice::WriteOnly) &&
+                QFile(leftover + "unread").open(QIODevice::WriteOnly));
+        setMode(leftover + "unread", 0200); // what a killed swap brought out, which no copy keeps
         QCOMPARE(::mkfifo(QFile::encodeName(leftover + "fifo00"), 0600), 0);
         QVERIFY(QDir().mkdir(leftover + "folder") && QFile::link(leftover + "mine00", leftover + "link00"));
         const timespec old{QDateTime::currentSecsSinceEpoch() - 61, 0}, times[2] = {old, old};
-        for (const char *name : {"mine00", "fifo00", "folder", "link00"})
+        for (const char *name : {"mine00", "fifo00", "folder", "link00", "unread"})
             QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(leftover + name), times, AT_SYMLINK_NOFOLLOW),
                      0);
         QVERIFY(!writeSettings(path(), initialSettings(), initialSettings()));
         QCOMPARE(QDir(m_dir.path())
                      .entryList({".orbisk.set.saving-*"}, QDir::AllEntries | QDir::System | QDir::Hidden),
                  (QStringList{".orbisk.set.saving-fifo00", ".orbisk.set.saving-folder",
-                              ".orbisk.set.saving-fresh0", ".orbisk.set.saving-link00"}));
+                              ".orbisk.set.saving-fresh0", ".orbisk.set.saving-link00",
+                              ".orbisk.set.saving-unread"}));
     }
 
     void location_followsHowTheProgramIsInstalled_data()
@@ -323,12 +336,15 @@ private slots:
             const QString expected = geteuid() != 0 && home.startsWith('/') ? QString(home) : userHome();
             QCOMPARE(currentSettingsPlaces().userConfigFolder, QDir::cleanPath(expected + "/.config"));
         }
-        // An ordinary user's relative HOME too: root tries it as nobody.
-        qputenv("HOME", "relhome");
-        if (geteuid() == 0 && seteuid(65534) == 0) {
-            const QString home = currentSettingsPlaces().userConfigFolder;
-            QCOMPARE(seteuid(0), 0);
-            QCOMPARE(home, QFile::decodeName(getpwuid(65534)->pw_dir) + "/.config");
+        // An ordinary user's HOME too: root tries it as nobody.
+        for (const QByteArray home : {"relhome", "/"}) {
+            qputenv("HOME", home);
+            if (geteuid() == 0 && seteuid(65534) == 0) {
+                const QString folder = currentSettingsPlaces().userConfigFolder;
+                QCOMPARE(seteuid(0), 0);
+                QCOMPARE(folder,
+                         home == "/" ? "/.config" : QFile::decodeName(getpwuid(65534)->pw_dir) + "/.config");
+            }
         }
         qunsetenv("HOME");
     }
