@@ -466,8 +466,9 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
         pre = snapshot(), act(step.action, step), post = snapshot(), goal = target(own);
         if (own)
             replaceable.insert(goal);
-        struct stat now {}; // a mode the world gives the file is the one the program replaces
-        if (own && goal == was && ::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode))
+        struct stat now {}; // a mode the world gives the file, not yet replaced, is the one replaced
+        if (own && goal == was && ::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode) &&
+            before.count(goal) && before.at(goal).ino == now.st_ino)
             g.limit = Limit{now.st_mode, now.st_gid}, g.born.clear(); // what the save replaces now
     };
     if (step.how == 3) {
