@@ -204,6 +204,7 @@ QString shown(const QStringList &values)
 struct Entry {
     mode_t mode; // type and permission bits
     uid_t uid;
+    gid_t gid;
     ino_t ino;
     QByteArray data; // a file's bytes, a link's text
     bool operator==(const Entry &o) const
@@ -307,7 +308,7 @@ Tree Model::snapshot() const
         const QString path = entries.next();
         struct stat s {};
         if (::lstat(name(path), &s) == 0)
-            tree[path.mid(m_root.size() + 1)] = {s.st_mode, s.st_uid, s.st_ino,
+            tree[path.mid(m_root.size() + 1)] = {s.st_mode, s.st_uid, s.st_gid, s.st_ino,
                                                  S_ISREG(s.st_mode)   ? bytesOf(path, s)
                                                  : S_ISLNK(s.st_mode) ? name(QFile::symLinkTarget(path))
                                                                       : QByteArray()};
@@ -466,9 +467,9 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
         pre = snapshot(), act(step.action, step), post = snapshot(), goal = target(own);
         if (own)
             replaceable.insert(goal);
-        struct stat now {}; // a mode the world gives the file, not yet replaced, is the one replaced
+        struct stat now {}; // a file the world leaves there, or a mode it gives one, is what is replaced
         if (own && goal == was && ::stat(name(m_root + u'/' + goal), &now) == 0 && S_ISREG(now.st_mode) &&
-            before.count(goal) && before.at(goal).ino == now.st_ino)
+            !g.born.count(now.st_ino))
             g.limit = Limit{now.st_mode, now.st_gid}, g.born.clear(); // what the save replaces now
     };
     if (step.how == 3) {
@@ -549,12 +550,19 @@ std::optional<std::pair<int, QString>> Model::apply(const Step &step)
             fail(3, path + (now == after.end() ? " was removed" : " was changed"));
         }
     }
+    const auto madeBefore = m_made;
     for (const auto &[path, entry] : after) {
         if (before.count(path) && before.at(path).ino == entry.ino)
             continue;
         if (!(S_ISREG(entry.mode) || S_ISDIR(entry.mode)) || entry.uid != ::geteuid())
             fail(3, path + " was made, not a file of the program's user");
-        m_made[path] = {entry, g.born.count(entry.ino) ? g.born[entry.ino] : g.limit};
+        std::optional<Limit> limit = g.born.count(entry.ino) ? g.born[entry.ino] : g.limit;
+        for (const auto &[other, was] : before) { // a copy may be read by whoever read its bytes
+            if (limit && S_ISREG(was.mode) && was.data == entry.data && !madeBefore.count(other))
+                limit->mode |= was.mode & (S_IROTH | S_IRGRP),
+                    limit->gid = was.mode & S_IRGRP ? was.gid : limit->gid;
+        }
+        m_made[path] = {entry, limit};
         if ((killed >= 0 || g.fired) && exempt(entry.data)) // what this step may lose, later too
             m_leftovers.insert(path);
     }
