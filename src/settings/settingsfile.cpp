@@ -163,7 +163,10 @@ QString swapIn(const Folder &folder, const QByteArray &temporary, int made,
     if (error != 0)
         return noCopy(error);
     const bool byName = !content.held && !content.copied;
-    if (!folder.look(name, looked) || !unchanged(looked, status))
+    // The last look; for bytes that were copied, their own look too, since a file system's clock
+    // may not tell an edit of the same size made within its tick.
+    if (!folder.look(name, looked) || !unchanged(looked, status) ||
+        (content.copied && bytesOf(content.fd.fd) != content.bytes))
         return again;
     if (::renameat2(at, temporary.constData(), at, name.constData(), RENAME_EXCHANGE) != 0) {
         // A file system that cannot swap: replaced, the last look and the rename a moment apart.

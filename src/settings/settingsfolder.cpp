@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 namespace orbisk {
@@ -60,9 +61,10 @@ Content::Content(const Folder &folder, Fd opened, const struct stat &looked, boo
         } else if (!S_ISREG(at.st_mode)) {
             last = std::min(last + 1, 999);
         } else {
-            held = copied ? at.st_nlink == 1 && at.st_size == status.st_size &&
-                                bytesOf(folder.openRegular(folder.copyName(n)).fd) == bytes
-                          : at.st_dev == status.st_dev && at.st_ino == status.st_ino;
+            held = at.st_uid != ::geteuid() ? false // another user's may go at their wish
+                   : copied                 ? at.st_nlink == 1 && at.st_size == status.st_size &&
+                                  bytesOf(folder.openRegular(folder.copyName(n)).fd) == bytes
+                            : at.st_dev == status.st_dev && at.st_ino == status.st_ino;
             number = held ? n : number;
         }
     }
@@ -71,6 +73,8 @@ Content::Content(const Folder &folder, Fd opened, const struct stat &looked, boo
 int setMode(int fd, const struct stat &file)
 {
     struct stat made {};
+    if (file.st_uid != ::geteuid()) // another user's mode is theirs to choose, not ours to take
+        return 0;
     mode_t mode = (file.st_mode & 0777) | S_IRUSR;
     if (::fstat(fd, &made) == 0 && made.st_gid != file.st_gid && ::fchown(fd, uid_t(-1), file.st_gid) != 0)
         mode &= ~mode_t(0070);
@@ -90,6 +94,8 @@ int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, bool keepin
         if (made.fd < 0 && errno != EEXIST)
             return errno;
     }
+    if (made.fd >= 0) // a folder's default access list would let in whom the mode keeps out
+        ::fremovexattr(made.fd, "system.posix_acl_access");
     int error = made.fd < 0 ? EEXIST : modeOf ? setMode(made.fd, *modeOf) : 0;
     for (qsizetype done = 0; error == 0 && done < bytes.size();) { // no progress: a full disk
         const ssize_t written = ::write(made.fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -135,7 +141,9 @@ void removeStaleSaves(const Folder &folder)
         struct stat status {};
         if (name.size() == folder.temporaryPrefix().size() + 6 && name.startsWith(folder.temporaryPrefix()) &&
             folder.look(name, status) && S_ISREG(status.st_mode) && status.st_uid == ::geteuid() &&
-            status.st_mtime < stale && (status.st_mode & S_IRUSR) && status.st_size <= largestCopied)
+            status.st_mtime < stale && (status.st_mode & S_IRUSR) && status.st_size <= largestCopied &&
+            (status.st_size == 0 || (status.st_ctim.tv_sec == status.st_mtim.tv_sec &&
+                                     status.st_ctim.tv_nsec == status.st_mtim.tv_nsec)))
             ::unlinkat(folder.fd.fd, name.constData(), 0);
     }
     if (entries)

@@ -77,7 +77,8 @@ struct Content {
 
 // Gives the file born of file its mode: its permission bits, readable by its owner, who would
 // otherwise lose the values just saved; never its set-id bits, and its group's bits only where
-// the new file is in its group. A file system without permission bits has none to set.
+// the new file is in its group. Another user's file gives nothing: the new one stays readable by
+// its owner alone. A file system without permission bits has none to set.
 int setMode(int fd, const struct stat &file);
 
 // A new file beside the settings file (a copy being kept, or the new file), born with the mode
@@ -91,9 +92,9 @@ int writeTemporary(const Folder &folder, QByteArray &name, Fd &made, bool keepin
 // system) a rename over a name claimed first with a new empty file. 0 or the errno.
 int placeCopy(const Folder &folder, const QByteArray &from, int number, bool move);
 
-// The program's own temporaries a killed save left, untouched for a minute, go. What a swap
-// brought out that cannot be one of them (unreadable, or larger than a settings file) stays:
-// its bytes may be kept nowhere else.
+// The program's own temporaries a killed save left, untouched for a minute, go: regular files of
+// its user, never renamed since they were written (a rename changes a file's status time, not
+// its data's). What a swap brought out stays: its bytes may be kept nowhere else.
 void removeStaleSaves(const Folder &folder);
 
 // All the bytes of a regular file, from its start.

@@ -230,7 +230,7 @@ void readFields(ByteSource &in, SettingsRead &result, const QIODevice &device)
         QStringDecoder decoder(QStringDecoder::System,
                                QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
         const QString value = decoder(bytes);
-        if (decoder.hasError())
+        if (decoder.hasError() || bytes.contains('\0')) // no text holds a NUL, nor could it be saved
             result.problems << FormatText::tr("%1 is not text").arg(name);
         else if (value.size() > maxValueLength)
             result.problems << FormatText::tr("%1 is too long").arg(name);
