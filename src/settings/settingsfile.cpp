@@ -32,7 +32,8 @@ QString notASettingsFile()
 }
 QString anotherUsers()
 {
-    return FileText::tr("it or its folder belongs to another user, whose files root leaves alone");
+    return FileText::tr("it or its folder belongs to another user, or another user may change it, and root "
+                        "leaves those alone");
 }
 QString noCopy(int error)
 {
@@ -79,7 +80,7 @@ std::optional<Folder> openFolder(const QString &path, QString &error)
                         : noNewFile(errno);
             return std::nullopt;
         }
-        if (next.fd >= 0 && (::fstat(next.fd, &status) != 0 || (::geteuid() == 0 && status.st_uid != 0))) {
+        if (next.fd >= 0 && (::fstat(next.fd, &status) != 0 || (::geteuid() == 0 && !rootMay(status)))) {
             error = anotherUsers();
             return std::nullopt;
         }

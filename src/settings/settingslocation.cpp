@@ -79,6 +79,12 @@ QString SettingsLocation::readPath() const
     return writePath;
 }
 
+bool rootMay(const struct stat &status)
+{
+    return status.st_uid == 0 && !(S_ISDIR(status.st_mode) && (status.st_mode & (S_IWGRP | S_IWOTH)) &&
+                                   !(status.st_mode & S_ISVTX));
+}
+
 bool rootMayUse(const QString &path)
 {
     if (!runAsRoot())
@@ -87,7 +93,7 @@ bool rootMayUse(const QString &path)
         for (struct stat status{};; at = QFileInfo(at).path()) {
             // What cannot be looked at may be anyone's: only a part not there yet is root's.
             if (::lstat(QFile::encodeName(at).constData(), &status) != 0 ? errno != ENOENT && errno != ENOTDIR
-                                                                         : status.st_uid != 0)
+                                                                         : !rootMay(status))
                 return false;
             if (at == QFileInfo(at).path())
                 return true;

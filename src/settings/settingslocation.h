@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <sys/stat.h>
+
 namespace orbisk {
 
 struct SettingsPlaces {
@@ -41,9 +43,13 @@ SettingsLocation settingsLocation(const SettingsPlaces &places);
 SettingsLocation settingsLocation();
 
 // False where the program runs as root and path, or a folder or link on the way to it (as
-// written, or where its links lead), belongs to another user: root makes, replaces and reads
-// nothing there, so that it leaves no file beyond that user's reach and follows no link that user
-// placed.
+// written, or where its links lead), belongs to another user or is a folder another user may
+// change (see rootMay): root makes, replaces and reads nothing there, so that it leaves no file
+// beyond that user's reach and follows no link that user placed.
 bool rootMayUse(const QString &path);
+
+// Whether root may use what has this status: its own, and for a folder, one where no other user
+// may rename or remove its entries (none may write it, or it is sticky).
+bool rootMay(const struct stat &status);
 
 } // namespace orbisk

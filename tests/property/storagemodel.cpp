@@ -271,8 +271,8 @@ public:
         ::mkdir(name(m_elsewhere), 0755);
         put(m_precious, "precious\r\n", O_CREAT);
         ::chmod(name(m_precious), 0600);
-        if (::geteuid() == 0) // another user may write in home, and reach it
-            ::chmod(name(m_root), 0755), ::chown(name(m_home), 0, otherUser), ::chmod(name(m_home), 02775);
+        if (::geteuid() == 0) // another user may write in home (sticky, as root needs it), and reach it
+            ::chmod(name(m_root), 0755), ::chown(name(m_home), 0, otherUser), ::chmod(name(m_home), 03775);
     }
     ~Model() { g = {}, ::chmod(name(m_home), 0700); } // so that the folder can go
     Model(const Model &) = delete;

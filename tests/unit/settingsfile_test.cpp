@@ -355,9 +355,10 @@ private slots:
         if (geteuid() != 0)
             QSKIP("only root can hold files of another user here");
         const QString theirs = m_dir.filePath("theirs"), mine = m_dir.filePath("mine");
-        const QString through = m_dir.filePath("through"), notMine =
-                                                               "it or its folder belongs to another user, "
-                                                               "whose files root leaves alone";
+        const QString through = m_dir.filePath("through"), shared = m_dir.filePath("shared");
+        const QString notMine =
+            "it or its folder belongs to another user, or another user may change it, and "
+            "root leaves those alone";
         QVERIFY(QDir().mkdir(theirs) && QDir().mkdir(mine) && QFile::link(mine, through));
         setMode(theirs, 0777); // even where their permissions would let root in
         QCOMPARE(::chown(QFile::encodeName(theirs), 4242, 4242), 0);
@@ -367,6 +368,11 @@ private slots:
                  "its folder " + theirs + "/sub cannot be created (Permission denied)");
         QCOMPARE(saveSettings({{}, through + "/orbisk/orbisk.set"}, initialSettings(), {}),
                  "its folder " + through + "/orbisk cannot be created (Permission denied)");
+        QVERIFY(QDir().mkdir(shared)); // root's, but a group may rename what is in it
+        setMode(shared, 02775);
+        QCOMPARE(saveSettings({{}, shared + "/orbisk.set"}, initialSettings(), {}), notMine);
+        setMode(shared, 03775); // sticky: no one renames what another put there
+        QCOMPARE(saveSettings({{}, shared + "/orbisk.set"}, initialSettings(), {}), std::nullopt);
         QVERIFY(QFile::link(theirs + "/new.set", path())); // root's link into their folder
         QCOMPARE(writeSettings(path(), initialSettings(), {}), notMine);
         QVERIFY(QDir(theirs).isEmpty() && QDir(mine).isEmpty());
