@@ -61,7 +61,7 @@ QByteArray nameOf(const QString &path)
 // most 40, linked folders too), so that a save replaces the file at the end of the chain and
 // keeps every link. Run as root, a link or folder on the way that another user owns is refused.
 // The check and the use are the same descriptors: nothing swapped in meanwhile is followed.
-std::optional<Folder> openFolder(const QString &path, QString &error)
+std::optional<Folder> openFolder(const QString &path, QString &error, bool *missing = nullptr)
 {
     QStringList pending = path.split(u'/');
     QString at = path.startsWith(u'/') ? QString() : QStringLiteral(".");
@@ -73,11 +73,14 @@ std::optional<Folder> openFolder(const QString &path, QString &error)
         Fd next(::openat(folder.fd, nameOf(name).constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
         struct stat status {};
         if (next.fd < 0 && !(pending.isEmpty() && errno == ENOENT)) {
-            const QString missing = at + u'/' + name + u'/' + pending.mid(0, pending.size() - 1).join(u'/');
-            error = errno == ENOENT || errno == ENOTDIR
-                        ? FileText::tr("its folder %1 does not exist")
-                              .arg(QDir::toNativeSeparators(QDir::cleanPath(missing)))
-                        : noNewFile(errno);
+            const QString folderPath =
+                at + u'/' + name + u'/' + pending.mid(0, pending.size() - 1).join(u'/');
+            const bool absent = errno == ENOENT || errno == ENOTDIR;
+            error = absent ? FileText::tr("its folder %1 does not exist")
+                                 .arg(QDir::toNativeSeparators(QDir::cleanPath(folderPath)))
+                           : noNewFile(errno);
+            if (missing)
+                *missing = absent;
             return std::nullopt;
         }
         if (next.fd >= 0 && (::fstat(next.fd, &status) != 0 || (::geteuid() == 0 && !rootMay(status)))) {
@@ -203,20 +206,26 @@ SettingsRead readSettings(const QString &path)
 {
     SettingsRead result;
     result.values = initialSettings();
+    QString error;
+    bool missing = false;
+    const std::optional<Folder> folder = openFolder(path, error, &missing);
     struct stat status {};
-    const bool found = ::stat(nameOf(path).constData(), &status) == 0;
-    if ((!found && (errno == ENOENT || errno == ENOTDIR)) || (found && S_ISDIR(status.st_mode)))
-        return result;
+    const bool looked = folder && folder->look(folder->name, status);
+    if (missing || (folder && !looked && errno == ENOENT) || (looked && S_ISDIR(status.st_mode)))
+        return result; // no file of that name (a dangling link included), or a folder
     result.present = true;
-    // Opened without blocking and checked once open: a FIFO would otherwise hang the window.
-    const bool openable = !found || S_ISREG(status.st_mode);
-    Fd fd(openable ? ::open(nameOf(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY) : -1);
+    // Opened only where it is a regular file, never through a link, and without blocking: a FIFO
+    // or a device swapped in is not opened, and cannot hang the window.
+    const Fd fd = looked && S_ISREG(status.st_mode) ? folder->openRegular(folder->name) : Fd{};
     QFile file;
-    if (openable && fd.fd < 0)
+    if (!folder)
+        result.problems << error;
+    else if (!looked || !S_ISREG(status.st_mode))
+        result.problems << (looked ? notASettingsFile()
+                                   : because(FileText::tr("it cannot be opened (%1)"), errno));
+    else if (fd.fd < 0)
         result.problems << because(FileText::tr("it cannot be opened (%1)"), errno);
-    else if (fd.fd < 0 || ::fstat(fd.fd, &status) != 0 || !S_ISREG(status.st_mode))
-        result.problems << notASettingsFile();
-    else if (file.open(std::exchange(fd.fd, -1), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    else if (file.open(::dup(fd.fd), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
         (result = readSettings(file)).present = true;
     return result;
 }
