@@ -243,13 +243,18 @@ std::optional<QString> writeSettings(const QString &path, const QStringList &val
     struct stat status {};
     if (::geteuid() == 0 && (::fstat(folder->fd.fd, &status) != 0 || status.st_uid != 0))
         return anotherUsers();
-    // Copies of the program take turns: each holds the folder's lock from its first look to the
-    // folder's sync, so that no save comes between another's look and its swap. A file system
-    // without locks cannot be waited for.
-    int tries = 0;
-    while (::flock(folder->fd.fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR)) {
+    // Copies of the program take turns: each holds a lock from its first look to the folder's
+    // sync, so that no save comes between another's look and its swap. The lock is a file of the
+    // user's own that no one else may open, "<name>.lock", so that no one else can hold saves up;
+    // where there is none to be had, the folder. A file system without locks cannot be waited for.
+    Fd lock(::openat(folder->fd.fd, ('.' + folder->name + ".lock").constData(),
+                     O_RDONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
+    if (struct stat mine{}; lock.fd < 0 || ::fstat(lock.fd, &mine) != 0 || mine.st_uid != ::geteuid())
+        lock = Fd(::dup(folder->fd.fd));
+    for (int tries = 0;
+         ::flock(lock.fd, LOCK_EX | LOCK_NB) != 0 && (errno == EWOULDBLOCK || errno == EINTR);) {
         if (++tries == 1000)
-            return FileText::tr("another save holds its folder's lock and has not finished");
+            return FileText::tr("another save is still under way there, or another program holds its lock");
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
 

@@ -431,7 +431,7 @@ private slots:
             }
             QVERIFY(store.save(with(0, "new")).value_or("").contains("No space left on device"));
             QCOMPARE(QDir(mount).entryList(QDir::Files | QDir::Hidden),
-                     (QStringList{"filler", "orbisk.set"}));
+                     (QStringList{".orbisk.set.lock", "filler", "orbisk.set"}));
             filler.close();
             QVERIFY(QFile::remove(filler.fileName()));
         }
@@ -451,7 +451,8 @@ private slots:
         QCOMPARE(readSettings(path()).values, with(1, "zero"));
         QVERIFY(!writeSettings(path(), with(0, "one"), with(1, "zero")));
         QCOMPARE(readSettings(path()).values, with(0, "one"));
-        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"orbisk.set"});
+        QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{".orbisk.set.lock", "orbisk.set"}));
     }
 };
 
