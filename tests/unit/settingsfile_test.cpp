@@ -184,6 +184,7 @@ private slots:
         QTest::newRow("a FIFO at the first name: the next, which no limit counts") << "fifo" << kept << "orbisk.set.unread-2";
         QTest::newRow("no one may read it: kept by a second name") << "chmod" << kept << "orbisk.set.unread";
         QTest::newRow("other bytes of the same size at the first name: the next") << "same size" << kept << "orbisk.set.unread-2";
+        QTest::newRow("the same bytes at the first name: that copy") << "same bytes" << kept << "orbisk.set.unread";
         QTest::newRow("98 copies and a FIFO: the hundredth name") << "crowded" << kept << "orbisk.set.unread-100";
         QTest::newRow("a folder that takes no new file") << "read-only" << "Closing the Settings window will not save over it: its folder does not let a new file be made (Permission denied)." << "";
         // clang-format on
@@ -197,11 +198,13 @@ private slots:
         put(unread);
         if (world == "fifo" || world == "crowded")
             QCOMPARE(::mkfifo(QFile::encodeName(path() + ".unread"), 0600), 0);
-        const int copies = world == "same size" ? 1 : world == "crowded" ? 99 : 0; // other bytes, each
+        const int copies = world.startsWith("same") ? 1 : world == "crowded" ? 99 : 0; // other bytes, each
         for (int n = world == "crowded" ? 2 : 1; n <= copies; ++n) {
             QFile copy(path() + ".unread" + (n > 1 ? "-" + QString::number(n) : QString()));
             QVERIFY(copy.open(QIODevice::WriteOnly) &&
-                    copy.write(QByteArray(unread).replace("\xFF", QByteArray::number(n))));
+                    copy.write(world == "same bytes"
+                                   ? unread
+                                   : QByteArray(unread).replace("\xFF", QByteArray::number(n))));
         }
         setMode(world == "chmod" ? path() : m_dir.path(), world == "chmod"       ? 0
                                                           : world == "read-only" ? 0500
