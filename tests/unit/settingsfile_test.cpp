@@ -376,6 +376,10 @@ private slots:
         QCOMPARE(saveSettings({{}, shared + "/orbisk.set"}, initialSettings(), {}), notMine);
         setMode(shared, 03775); // sticky: no one renames what another put there
         QCOMPARE(saveSettings({{}, shared + "/orbisk.set"}, initialSettings(), {}), std::nullopt);
+        // Their copy of root's bytes is no copy of root's: they may remove it.
+        QVERIFY(QFile::copy(shared + "/orbisk.set", shared + "/orbisk.set.unread"));
+        QCOMPARE(::chown(QFile::encodeName(shared + "/orbisk.set.unread"), 4242, 4242), 0);
+        QCOMPARE(keptCopyName(shared + "/orbisk.set").path, shared + "/orbisk.set.unread-2");
         QVERIFY(QFile::link(theirs + "/new.set", path())); // root's link into their folder
         QCOMPARE(writeSettings(path(), initialSettings(), {}), notMine);
         QVERIFY(QDir(theirs).isEmpty() && QDir(mine).isEmpty());
