@@ -116,6 +116,7 @@ private slots:
         QTest::newRow("a first line longer than the read limit") << QByteArray(10'000'000, 'x') + "\r\n" + defaultBytes << defaults << cut.arg(0);
         QTest::newRow("a first quote longer than the read limit") << "\"" + QByteArray(10'000'000, 'x') << defaults << cut.arg(0);
         QTest::newRow("CRs running into the read limit") << QByteArray(3'000'000, '\r') + "\n" + defaultBytes << with(0, "") << cut.arg(1);
+        QTest::newRow("CRs after the ninth value, into the read limit") << defaultBytes.chopped(2) + QByteArray(3'000'000, '\r') << defaults << QString();
         QTest::newRow("megabytes after a closing quote") << "\"a\"" + QByteArray(5'000'000, 'x') << with(0, "a") << cut.arg(1);
         // Files not written as settings files: their values are read, but not whole.
         QTest::newRow("UTF-8 byte-order mark") << "\xEF\xBB\xBF" + defaultBytes << with(0, QChar(0xFEFF) + QString("GBP/USD")) << QString("it starts with a byte-order mark, which a settings file never does");
@@ -186,6 +187,7 @@ private slots:
         QTest::newRow("other bytes of the same size at the first name: the next") << "same size" << kept << "orbisk.set.unread-2";
         QTest::newRow("the same bytes at the first name: that copy") << "same bytes" << kept << "orbisk.set.unread";
         QTest::newRow("98 copies and a FIFO: the hundredth name") << "crowded" << kept << "orbisk.set.unread-100";
+        QTest::newRow("99 copies: none more") << "full" << "Closing the Settings window will not save over it: no copy of it could be kept: too many copies are kept already." << "";
         QTest::newRow("a folder that takes no new file") << "read-only" << "Closing the Settings window will not save over it: its folder does not let a new file be made (Permission denied)." << "";
         // clang-format on
     }
@@ -198,7 +200,7 @@ private slots:
         put(unread);
         if (world == "fifo" || world == "crowded")
             QCOMPARE(::mkfifo(QFile::encodeName(path() + ".unread"), 0600), 0);
-        const int copies = world.startsWith("same") ? 1 : world == "crowded" ? 99 : 0; // other bytes, each
+        const int copies = world.startsWith("same") ? 1 : world == "crowded" || world == "full" ? 99 : 0;
         for (int n = world == "crowded" ? 2 : 1; n <= copies; ++n) {
             QFile copy(path() + ".unread" + (n > 1 ? "-" + QString::number(n) : QString()));
             QVERIFY(copy.open(QIODevice::WriteOnly) &&
@@ -455,8 +457,9 @@ private slots:
     {
         put(QByteArray(defaultBytes).replace("EUR/GBP", "zero"));
         ::close(STDIN_FILENO);
-        QCOMPARE(readSettings(path()).values, with(1, "zero"));
-        QVERIFY(!writeSettings(path(), with(0, "one"), with(1, "zero")));
+        SettingsStore store({{path()}, path()}); // read whole: replaced without a copy
+        QCOMPARE(store.values(), with(1, "zero"));
+        QVERIFY(!store.save(with(0, "one")));
         QCOMPARE(readSettings(path()).values, with(0, "one"));
         QCOMPARE(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
                  (QStringList{".orbisk.set.lock", "orbisk.set"}));
