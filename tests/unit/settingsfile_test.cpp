@@ -254,6 +254,21 @@ private slots:
                  QString(why).replace("%1", m_dir.path()));
     }
 
+    // Links are followed as the system follows them: forty, and no more.
+    void save_followsFortyLinksAndNoMore()
+    {
+        put(defaultBytes);
+        QString link = path();
+        for (int n = 1; n <= 41; ++n) {
+            const QString next = m_dir.filePath(QStringLiteral("link%1").arg(n));
+            QVERIFY(QFile::link(link, next));
+            link = next;
+        }
+        QCOMPARE(writeSettings(link, initialSettings(), initialSettings()),
+                 "its links cannot be followed (Too many levels of symbolic links)");
+        QCOMPARE(writeSettings(m_dir.filePath("link40"), initialSettings(), initialSettings()), std::nullopt);
+    }
+
     // A save removes a killed save's leftover of its own a minute old, and nothing else named so.
     void save_removesOnlyItsOwnStaleLeftovers()
     {
