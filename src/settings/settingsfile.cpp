@@ -123,8 +123,7 @@ std::optional<Folder> openFolder(const QString &path, QString &error, bool *miss
 bool holdsKnown(int content, const std::optional<QStringList> &known)
 {
     QFile file;
-    if (!known || content < 0 ||
-        !file.open(::dup(content), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) || !file.seek(0))
+    if (!known || !openFrom(file, content))
         return false;
     const SettingsRead read = readSettings(file);
     return read.whole() && read.values == *known;
@@ -230,7 +229,7 @@ SettingsRead readSettings(const QString &path)
                                    : because(FileText::tr("it cannot be opened (%1)"), errno));
     else if (fd.fd < 0)
         result.problems << because(FileText::tr("it cannot be opened (%1)"), errno);
-    else if (file.open(::dup(fd.fd), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+    else if (openFrom(file, fd.fd))
         (result = readSettings(file)).present = true;
     return result;
 }

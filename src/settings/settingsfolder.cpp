@@ -150,12 +150,15 @@ void removeStaleSaves(const Folder &folder)
         ::closedir(entries);
 }
 
+bool openFrom(QFile &file, int fd)
+{
+    return fd >= 0 && file.open(::dup(fd), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) && file.seek(0);
+}
+
 QByteArray bytesOf(int fd)
 {
     QFile file;
-    return fd >= 0 && file.open(::dup(fd), QIODevice::ReadOnly, QFileDevice::AutoCloseHandle) && file.seek(0)
-               ? file.readAll()
-               : QByteArray();
+    return openFrom(file, fd) ? file.readAll() : QByteArray();
 }
 
 } // namespace orbisk

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <optional>
@@ -96,6 +97,9 @@ int placeCopy(const Folder &folder, const QByteArray &from, int number, bool mov
 // its user, never renamed since they were written (a rename changes a file's status time, not
 // its data's). What a swap brought out stays: its bytes may be kept nowhere else.
 void removeStaleSaves(const Folder &folder);
+
+// Opens file for reading over a descriptor of its own for fd's file, from its start.
+bool openFrom(QFile &file, int fd);
 
 // All the bytes of a regular file, from its start.
 QByteArray bytesOf(int fd);
