@@ -116,18 +116,13 @@ OPEN(openat, (int dir, const char *path, int flags, ...), dir)
 OPEN(openat64, (int dir, const char *path, int flags, ...), dir)
 PASS(ssize_t, write, (int fd, const void *data, size_t size), (fd, data, size), ENOSPC, 0, wrote(fd))
 PASS(int, fsync, (int fd), (fd), EIO, 0, synced(fd, result))
-PASS(int, rename, (const char *from, const char *to), (from, to), EIO, 0, renamed(AT_FDCWD, from, result))
 PASS(int, renameat, (int fd, const char *from, int td, const char *to), (fd, from, td, to), EIO, 0,
      renamed(fd, from, result))
 PASS(int, renameat2, (int fd, const char *from, int td, const char *to, unsigned flags),
      (fd, from, td, to, flags), EIO, g.odd == 2 && flags ? EINVAL : 0, renamed(fd, from, result))
-PASS(int, link, (const char *from, const char *to), (from, to), EIO, g.odd ? EPERM : 0,
-     renamed(AT_FDCWD, from, result))
 PASS(int, linkat, (int fd, const char *from, int td, const char *to, int flags), (fd, from, td, to, flags),
      EIO, g.odd ? EPERM : 0, renamed(fd, from, result))
-PASS(int, unlink, (const char *path), (path), EIO, 0, )
 PASS(int, unlinkat, (int dir, const char *path, int flags), (dir, path, flags), EIO, 0, )
-PASS(int, chmod, (const char *path, mode_t mode), (path, mode), EIO, g.odd ? ENOSYS : 0, )
 PASS(int, fchmod, (int fd, mode_t mode), (fd, mode), EIO, g.odd ? ENOSYS : 0, )
 PASS(int, stat, (const char *path, struct stat *status), (path, status), EIO, 0, )
 PASS(int, lstat, (const char *path, struct stat *status), (path, status), EIO, 0, )
